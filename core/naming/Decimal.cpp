@@ -1,0 +1,34 @@
+#include "core/naming/Decimal.h"
+
+#include <limits>
+
+namespace tessera {
+
+std::optional<qint64> readDecimal(QStringView text)
+{
+    bool negative = false;
+    if (!text.isEmpty() && (text.front() == u'+' || text.front() == u'-')) {
+        negative = text.front() == u'-';
+        text = text.mid(1);
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+    // Accumulate as a negative number so that the minimum value fits too.
+    qint64 value = 0;
+    constexpr qint64 lowest = std::numeric_limits<qint64>::min();
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        const int digit = c.unicode() - u'0';
+        if (value < (lowest + digit) / 10)
+            return std::nullopt;
+        value = value * 10 - digit;
+    }
+    if (negative)
+        return value;
+    if (value == lowest)
+        return std::nullopt;
+    return -value;
+}
+
+} // namespace tessera
