@@ -11,7 +11,8 @@ namespace {
 const QRegularExpression &reelKeyPattern()
 {
     static const QRegularExpression pattern = [] {
-        QRegularExpression re(QRegularExpression::anchoredPattern(uR"(\d{2}_[A-Z]{3}_Reel[1-9]\d*)"));
+        QRegularExpression re(
+            QRegularExpression::anchoredPattern(uR"(\d{2}_[A-Z]{3}_Reel[1-9]\d*)"));
         re.optimize();
         return re;
     }();
@@ -50,7 +51,8 @@ QString trimmedHorizontally(const QString &text)
 
 QString ParsedName::reelKey() const
 {
-    return chapterNumber + u'_' + chapterCode + QStringLiteral("_Reel") + QString::number(reelNumber);
+    return chapterNumber + u'_' + chapterCode + QStringLiteral("_Reel") +
+           QString::number(reelNumber);
 }
 
 namespace Naming {

@@ -13,7 +13,8 @@ namespace {
 const QRegularExpression &loosePattern()
 {
     static const QRegularExpression pattern = [] {
-        QRegularExpression re(QStringLiteral(R"(^0?(\d{1,2})_([a-z]{3})_reel_?0*([1-9]\d*)(?=[_.]|$))"));
+        QRegularExpression re(
+            QStringLiteral(R"(^0?(\d{1,2})_([a-z]{3})_reel_?0*([1-9]\d*)(?=[_.]|$))"));
         re.optimize();
         return re;
     }();

@@ -58,8 +58,7 @@ bool wordMatches(const QString &word, const ReelParts &parts)
 
 bool isBlank(const QString &query)
 {
-    return std::all_of(query.begin(), query.end(),
-                       [](QChar c) { return c == u' ' || c == u'\t'; });
+    return std::all_of(query.begin(), query.end(), [](QChar c) { return c == u' ' || c == u'\t'; });
 }
 
 } // namespace

@@ -27,7 +27,7 @@ inline size_t qHash(const Slot &slot, size_t seed = 0)
 
 } // namespace tessera
 
-template <>
+template<>
 struct std::hash<tessera::Slot>
 {
     size_t operator()(const tessera::Slot &slot) const noexcept { return tessera::qHash(slot); }

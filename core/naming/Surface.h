@@ -11,9 +11,9 @@ namespace tessera {
 // The six projection surfaces of the venue. Declaration order is the sort order.
 enum class Surface { awall, bwall, cwall, dwall, floor, surtitles };
 
-inline constexpr std::array<Surface, 6> allSurfaces{Surface::awall, Surface::bwall, Surface::cwall,
-                                                    Surface::dwall, Surface::floor,
-                                                    Surface::surtitles};
+inline constexpr std::array<Surface, 6> allSurfaces{Surface::awall, Surface::bwall,
+                                                    Surface::cwall, Surface::dwall,
+                                                    Surface::floor, Surface::surtitles};
 
 // The form used in file names, and the JSON encoding: "awall" … "surtitles".
 QString rawValue(Surface surface);

@@ -34,10 +34,11 @@ const QRegularExpression &wordPattern(const QString &word)
 {
     static const QHash<QString, QRegularExpression> patterns = [] {
         QHash<QString, QRegularExpression> table;
-        for (const char *word : {"a_?wall", "b_?wall", "c_?wall", "d_?wall", "floor",
-                                 "surtitles?|subs"}) {
+        for (const char *word :
+             {"a_?wall", "b_?wall", "c_?wall", "d_?wall", "floor", "surtitles?|subs"}) {
             const QString text = QString::fromLatin1(word);
-            table.insert(text, compiled(QStringLiteral("(?<![a-z])(?:") + text + QStringLiteral(")(?![a-z])")));
+            table.insert(text, compiled(QStringLiteral("(?<![a-z])(?:") + text +
+                                        QStringLiteral(")(?![a-z])")));
         }
         return table;
     }();
@@ -73,10 +74,13 @@ std::optional<Surface> surface(const QString &name)
     const QSet<QString> tokens(tokenList.begin(), tokenList.end());
 
     QList<Surface> candidates;
-    const std::pair<QChar, Surface> walls[] = {
-        {u'a', Surface::awall}, {u'b', Surface::bwall}, {u'c', Surface::cwall}, {u'd', Surface::dwall}};
+    const std::pair<QChar, Surface> walls[] = {{u'a', Surface::awall},
+                                               {u'b', Surface::bwall},
+                                               {u'c', Surface::cwall},
+                                               {u'd', Surface::dwall}};
     for (const auto &[letter, wall] : walls) {
-        if (tokens.contains(QString(letter)) || contains(prepared, letter + QStringLiteral("_?wall")))
+        if (tokens.contains(QString(letter)) ||
+            contains(prepared, letter + QStringLiteral("_?wall")))
             candidates.append(wall);
     }
     if (contains(prepared, QStringLiteral("floor")))

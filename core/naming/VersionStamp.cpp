@@ -30,9 +30,15 @@ std::optional<QDateTime> date(const QString &stamp)
     if (!day.isValid() || !time.isValid())
         return std::nullopt;
     const QDateTime result(day, time, london());
-    if (!result.isValid())
+    if (result.isValid())
+        return result;
+    // A minute skipped when the clocks go forward: read it on the clock from before the change,
+    // as a lenient formatter does, so it still names an instant that later stamps can follow.
+    const QDateTime asUtc(day, time, QTimeZone::utc());
+    const QDateTime shifted = asUtc.addSecs(-london().standardTimeOffset(asUtc));
+    if (!shifted.isValid())
         return std::nullopt;
-    return result;
+    return shifted.toTimeZone(london());
 }
 
 QString next(const QDateTime &now, const std::optional<QString> &last)

@@ -1,0 +1,169 @@
+#include "core/naming/Naming.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <algorithm>
+#include <limits>
+
+using namespace tessera;
+
+class NamingTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void surfacesAndProxiesRoundTripTheirRawValues()
+    {
+        for (Surface surface : allSurfaces)
+            QCOMPARE(surfaceFromRawValue(rawValue(surface)), surface);
+        QCOMPARE(surfaceFromRawValue(u"AWALL"), std::nullopt);
+        QCOMPARE(surfaceFromRawValue(u"awall "), std::nullopt);
+        QCOMPARE(label(Surface::dwall), QStringLiteral("D wall"));
+        QCOMPARE(label(Surface::surtitles), QStringLiteral("Surtitles"));
+
+        for (Proxy proxy : allProxies)
+            QCOMPARE(proxyFromRawValue(rawValue(proxy)), proxy);
+        for (long long other : {0LL, 3LL, 16LL, -2LL})
+            QCOMPARE(proxyFromRawValue(other), std::nullopt);
+        QCOMPARE(label(Proxy::full), QStringLiteral("Full size"));
+        QCOMPARE(label(Proxy::quarter), QStringLiteral("Proxy 4"));
+    }
+
+    void slotsSortBySurfaceThenProxy()
+    {
+        QList<Slot> slotList{{Surface::bwall, Proxy::full},
+                             {Surface::awall, Proxy::eighth},
+                             {Surface::awall, Proxy::full}};
+        std::sort(slotList.begin(), slotList.end());
+        const QList<Slot> expected{{Surface::awall, Proxy::full},
+                                   {Surface::awall, Proxy::eighth},
+                                   {Surface::bwall, Proxy::full}};
+        QCOMPARE(slotList, expected);
+        QVERIFY((Slot{Surface::floor, Proxy::half} < Slot{Surface::surtitles, Proxy::full}));
+    }
+
+    void composesFileNamesFromTrimmedKeys()
+    {
+        QCOMPARE(Naming::fileName(QStringLiteral(" \t00_TST_Reel1\u00a0"),
+                                  Slot{Surface::floor, Proxy::quarter},
+                                  QStringLiteral("2412051430")),
+                 QStringLiteral("00_TST_Reel1_floor_proxy4_v2412051430.mov"));
+        QCOMPARE(Naming::fileName(QStringLiteral("00_TST_Reel1 "), Surface::floor, Proxy::full,
+                                  QStringLiteral("2412051430")),
+                 QStringLiteral("00_TST_Reel1_floor_v2412051430.mov"));
+        // Line breaks are not horizontal space and stay.
+        QCOMPARE(Naming::fileName(QStringLiteral("00_TST_Reel1\n"), Surface::awall, Proxy::full,
+                                  QStringLiteral("1")),
+                 QStringLiteral("00_TST_Reel1\n_awall_v1.mov"));
+        QCOMPARE(Naming::edlName(QStringLiteral("2412051430")),
+                 QStringLiteral("Halcyon_v2412051430.edl"));
+        QCOMPARE(Naming::dayFolder(QStringLiteral("2412051430")), QStringLiteral("241205"));
+        QCOMPARE(Naming::dayFolder(QStringLiteral("2412")), QStringLiteral("2412"));
+        QCOMPARE(Naming::dropPath, QStringView(u"Halcyon_Drop/Reels"));
+    }
+
+    void parsesOnlyWholeWellFormedNames()
+    {
+        const auto parsed =
+            Naming::parse(QStringLiteral("00_TST_Reel12_floor_proxy4_v2412051430.mov"));
+        QVERIFY(parsed);
+        QCOMPARE(parsed->chapterNumber, QStringLiteral("00"));
+        QCOMPARE(parsed->chapterCode, QStringLiteral("TST"));
+        QCOMPARE(parsed->reelNumber, 12);
+        QCOMPARE(parsed->surface, Surface::floor);
+        QCOMPARE(parsed->proxy, Proxy::quarter);
+        QCOMPARE(parsed->version, QStringLiteral("2412051430"));
+        QCOMPARE(parsed->reelKey(), QStringLiteral("00_TST_Reel12"));
+
+        QCOMPARE(Naming::parse(QStringLiteral("00_TST_Reel1_awall_v2412051430.mov"))->proxy,
+                 Proxy::full);
+
+        for (const char *bad : {
+                 "00_TST_Reel1_awall_v2412051430.MOV",       // upper-case extension
+                 "Reels/00_TST_Reel1_awall_v2412051430.mov", // a path in front
+                 "000_TST_Reel1_awall_v2412051430.mov",      // three-digit chapter
+                 "00_TST_Reel01_awall_v2412051430.mov",      // leading zero in the reel
+                 "00_TST_Reel1_awall_proxy3_v2412051430.mov",
+                 "00_TST_Reel1_awall_v241205143.mov",   // nine-digit version
+                 "00_TST_Reel1_awall_v24120514300.mov", // eleven digits
+                 "00_tst_Reel1_awall_v2412051430.mov",
+                 "00_TST_Reel1_Awall_v2412051430.mov",
+                 "00_TST_Reel1_awall_v2412051430.mov.part",
+                 "00_TST_Reel1_awall_v\u0662412051430.mov", // a non-ASCII digit
+                 "",
+             })
+            QVERIFY2(!Naming::parse(QString::fromUtf8(bad)), bad);
+    }
+
+    void reelNumbersBeyondSixtyFourBitsParseAsZero()
+    {
+        const auto parsed =
+            Naming::parse(QStringLiteral("01_ABC_Reel99999999999999999999_awall_v2412051430.mov"));
+        QVERIFY(parsed);
+        QCOMPARE(parsed->reelNumber, 0);
+    }
+
+    void parseThenComposeGivesBackThousandsOfGeneratedNames()
+    {
+        QRandomGenerator random(20241205);
+        const auto digits = [&](int count) {
+            QString text;
+            for (int i = 0; i < count; ++i)
+                text += QChar(u'0' + random.bounded(10));
+            return text;
+        };
+        for (int round = 0; round < 5000; ++round) {
+            QString code;
+            for (int i = 0; i < 3; ++i)
+                code += QChar(u'A' + random.bounded(26));
+            // Reel numbers across the whole range, the 64-bit limit included.
+            qint64 reel;
+            switch (round % 4) {
+            case 0:
+                reel = std::numeric_limits<qint64>::max() - random.bounded(1000);
+                break;
+            case 1:
+                reel = 1 + random.bounded(9);
+                break;
+            default:
+                reel =
+                    1 + qint64(random.generate64() % quint64(std::numeric_limits<qint64>::max()));
+            }
+            const Slot slot{allSurfaces[random.bounded(6)], allProxies[random.bounded(4)]};
+            const QString key =
+                digits(2) + u'_' + code + QStringLiteral("_Reel") + QString::number(reel);
+            QVERIFY2(Naming::isValidReelKey(key), qPrintable(key));
+            const QString stamp = digits(10);
+            const QString name = Naming::fileName(key, slot, stamp);
+
+            const auto parsed = Naming::parse(name);
+            QVERIFY2(parsed, qPrintable(name));
+            QCOMPARE(parsed->reelNumber, reel);
+            QCOMPARE(parsed->reelKey(), key);
+            QCOMPARE((Slot{parsed->surface, parsed->proxy}), slot);
+            QCOMPARE(Naming::fileName(parsed->reelKey(), slot, parsed->version), name);
+        }
+    }
+
+    void validatesReelKeysAndStamps()
+    {
+        for (const char *good : {"00_TST_Reel1", "12_ABC_Reel12", "99_XYZ_Reel9000"})
+            QVERIFY2(Naming::isValidReelKey(QString::fromLatin1(good)), good);
+        for (const char *bad :
+             {"0_TST_Reel1", "00_tst_Reel1", "00_TST_Reel0", "00_TST_Reel01", "00_TST_Reel1x",
+              "00_TST_Reel1 ", " 00_TST_Reel1", "00_TST_reel1", "00_TSTA_Reel1", ""})
+            QVERIFY2(!Naming::isValidReelKey(QString::fromLatin1(bad)), bad);
+
+        QVERIFY(Naming::isValidStamp(u"2412051430"));
+        QVERIFY(Naming::isValidStamp(u"0000000000"));
+        QVERIFY(!Naming::isValidStamp(u"241205143"));
+        QVERIFY(!Naming::isValidStamp(u"24120514300"));
+        QVERIFY(!Naming::isValidStamp(u"24120514 0"));
+        QVERIFY(!Naming::isValidStamp(u"241205143\u0663"));      // Arabic-Indic three
+        QVERIFY(!Naming::isValidStamp(u"２４１２０５１４３０")); // full-width digits
+    }
+};
+
+QTEST_GUILESS_MAIN(NamingTest)
+#include "NamingTest.moc"
