@@ -2,48 +2,42 @@
 
 namespace tessera {
 
+namespace {
+
+struct SurfaceNames
+{
+    const char16_t *raw;
+    const char16_t *label;
+};
+
+// In declaration order of Surface.
+constexpr SurfaceNames names[] = {
+    {u"awall", u"A wall"}, {u"bwall", u"B wall"}, {u"cwall", u"C wall"},
+    {u"dwall", u"D wall"}, {u"floor", u"Floor"},  {u"surtitles", u"Surtitles"},
+};
+static_assert(std::size(names) == allSurfaces.size());
+
+const SurfaceNames &namesOf(Surface surface)
+{
+    return names[static_cast<size_t>(surface)];
+}
+
+} // namespace
+
 QString rawValue(Surface surface)
 {
-    switch (surface) {
-    case Surface::awall:
-        return QStringLiteral("awall");
-    case Surface::bwall:
-        return QStringLiteral("bwall");
-    case Surface::cwall:
-        return QStringLiteral("cwall");
-    case Surface::dwall:
-        return QStringLiteral("dwall");
-    case Surface::floor:
-        return QStringLiteral("floor");
-    case Surface::surtitles:
-        return QStringLiteral("surtitles");
-    }
-    Q_UNREACHABLE();
+    return QString::fromUtf16(namesOf(surface).raw);
 }
 
 QString label(Surface surface)
 {
-    switch (surface) {
-    case Surface::awall:
-        return QStringLiteral("A wall");
-    case Surface::bwall:
-        return QStringLiteral("B wall");
-    case Surface::cwall:
-        return QStringLiteral("C wall");
-    case Surface::dwall:
-        return QStringLiteral("D wall");
-    case Surface::floor:
-        return QStringLiteral("Floor");
-    case Surface::surtitles:
-        return QStringLiteral("Surtitles");
-    }
-    Q_UNREACHABLE();
+    return QString::fromUtf16(namesOf(surface).label);
 }
 
 std::optional<Surface> surfaceFromRawValue(QStringView raw)
 {
     for (Surface surface : allSurfaces) {
-        if (raw == rawValue(surface))
+        if (raw == QStringView(namesOf(surface).raw))
             return surface;
     }
     return std::nullopt;
