@@ -1,0 +1,105 @@
+#include "core/precheck/PreCheck.h"
+
+#include "core/precheck/MediaProbe.h"
+#include "core/precheck/QuickTimeAtoms.h"
+
+namespace tessera::PreCheck {
+
+Reading Reading::movie(const MediaInfo &info, double duration)
+{
+    Reading reading;
+    reading.kind = Kind::movie;
+    reading.info = info;
+    reading.duration = duration;
+    return reading;
+}
+
+Reading Reading::unreadable(const QString &detail)
+{
+    Reading reading;
+    reading.kind = Kind::unreadable;
+    reading.detail = detail;
+    return reading;
+}
+
+Reading Reading::unfinished()
+{
+    return Reading{};
+}
+
+bool operator==(const Reading &a, const Reading &b)
+{
+    if (a.kind != b.kind)
+        return false;
+    switch (a.kind) {
+    case Reading::Kind::movie:
+        return a.info == b.info && a.duration == b.duration;
+    case Reading::Kind::unreadable:
+        return a.detail == b.detail;
+    case Reading::Kind::unfinished:
+        return true;
+    }
+    return false;
+}
+
+Reading read(const QString &path)
+{
+    // Each reader opens the file for itself, so the file is never held open between them.
+    const std::optional<double> duration = QuickTimeAtoms::movieDuration(path);
+    if (!duration)
+        return Reading::unfinished();
+    const MediaProbe::Result probed = MediaProbe::read(path);
+    if (!probed.ok())
+        return Reading::unreadable(probed.failure);
+    return Reading::movie(*probed.info, *duration);
+}
+
+Reading read(ByteSource &source)
+{
+    const std::optional<double> duration = QuickTimeAtoms::movieDuration(source);
+    if (!duration)
+        return Reading::unfinished();
+    const MediaProbe::Result probed = MediaProbe::read(source);
+    if (!probed.ok())
+        return Reading::unreadable(probed.failure);
+    return Reading::movie(*probed.info, *duration);
+}
+
+QList<QStringList> problems(const QList<File> &files, const ExportRules::SizeTable &sizes)
+{
+    QList<QStringList> found(files.size());
+    QList<std::optional<double>> durations(files.size());
+    for (qsizetype index = 0; index < files.size(); ++index) {
+        const File &file = files[index];
+        if (ExportRules::isProxyName(file.name)) {
+            found[index] = {ExportRules::proxyMessage.toString()};
+            continue;
+        }
+        if (!file.reading)
+            continue;
+        const Reading &reading = *file.reading;
+        switch (reading.kind) {
+        case Reading::Kind::unfinished:
+            found[index] = {ExportRules::unfinishedMessage.toString()};
+            break;
+        case Reading::Kind::unreadable:
+            found[index] = {QStringLiteral("Couldn't be read as a movie (") + reading.detail +
+                            QStringLiteral(").")};
+            break;
+        case Reading::Kind::movie:
+            if (!file.surface)
+                break;
+            found[index] = ExportRules::problems(*file.surface, reading.info, sizes);
+            // A proxy-sized movie is not a reel movie, so its length says nothing about the reel.
+            if (found[index] != QStringList{ExportRules::proxyMessage.toString()})
+                durations[index] = reading.duration;
+            break;
+        }
+    }
+    const QMap<qsizetype, QString> lengths = ExportRules::lengthProblems(durations);
+    for (auto it = lengths.cbegin(); it != lengths.cend(); ++it)
+        found[it.key()].append(it.value());
+    return found;
+}
+
+} // namespace tessera::PreCheck
