@@ -1,0 +1,429 @@
+#include "core/copy/SafeCopier.h"
+
+#include "core/copy/CopyPlanner.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <openssl/evp.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace tessera {
+
+QString CopyError::description() const
+{
+    switch (kind) {
+    case Kind::io:
+        return QStringLiteral("Copying %1 stopped: %2. Files already checked are kept. Press Try "
+                              "again to carry on.")
+            .arg(name, detail);
+    case Kind::sizeMismatch:
+        return QStringLiteral("%1 arrived at the wrong size. Press Try again to copy it again.")
+            .arg(name);
+    case Kind::hashMismatch:
+        return QStringLiteral("%1 didn't read back the same as the original. Press Try again to "
+                              "copy it again.")
+            .arg(name);
+    case Kind::appeared:
+        return QStringLiteral("Another file called %1 appeared in the drop folder while copying. "
+                              "Nothing was overwritten.")
+            .arg(name);
+    case Kind::cancelled:
+        return QStringLiteral("Copy stopped.");
+    }
+    return {};
+}
+
+namespace SafeCopier {
+
+QString RenameError::description() const
+{
+    return kind == Kind::exists ? QStringLiteral("a file with that name already exists") : text;
+}
+
+namespace {
+
+std::mutex seamLock;
+std::function<QString()> tokenSource;
+std::atomic<Testing::RenameSupport> renameSupport{Testing::RenameSupport::exclusive};
+
+QString errorText(int error)
+{
+    char buffer[256];
+    // GNU strerror_r: thread-safe, returns a pointer to the text (not always into `buffer`).
+    return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
+}
+
+QString detailText(const char *step, int error)
+{
+    return QString::fromLatin1(step).arg(errorText(error));
+}
+
+[[noreturn]] void failIO(const QString &name, const char *step, int error)
+{
+    throw CopyError::io(name, detailText(step, error));
+}
+
+QByteArray nativePath(const QUrl &url)
+{
+    return QFile::encodeName(url.isLocalFile() ? url.toLocalFile() : url.path());
+}
+
+bool pathExists(const QByteArray &path)
+{
+    struct stat info;
+    return ::lstat(path.constData(), &info) == 0;
+}
+
+// Closes a descriptor on every path unless it was handed on with release().
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd)
+        : fd_(fd)
+    {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+class Sha256
+{
+public:
+    Sha256()
+        : context_(EVP_MD_CTX_new())
+    {
+        if (!context_ || EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1)
+            throw std::bad_alloc();
+    }
+    ~Sha256() { EVP_MD_CTX_free(context_); }
+    Sha256(const Sha256 &) = delete;
+    Sha256 &operator=(const Sha256 &) = delete;
+
+    void update(const char *data, qint64 length)
+    {
+        if (length > 0)
+            EVP_DigestUpdate(context_, data, static_cast<size_t>(length));
+    }
+    QString hex()
+    {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(context_, digest, &length);
+        return QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char *>(digest), static_cast<qsizetype>(length))
+                .toHex());
+    }
+
+private:
+    EVP_MD_CTX *context_;
+};
+
+std::unique_ptr<char[]> newBuffer()
+{
+    return std::unique_ptr<char[]>(new char[chunk]);
+}
+
+ssize_t readSome(int fd, char *buffer, qint64 length)
+{
+    ssize_t count;
+    do {
+        count = ::read(fd, buffer, static_cast<size_t>(length));
+    } while (count < 0 && errno == EINTR);
+    return count;
+}
+
+// Writes everything, continuing after short writes; returns 0 or the error number.
+int writeAll(int fd, const char *data, qint64 length)
+{
+    while (length > 0) {
+        const ssize_t count = ::write(fd, data, static_cast<size_t>(length));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += count;
+        length -= count;
+    }
+    return 0;
+}
+
+// fsync, then close; both failures mean the server did not confirm the bytes.
+void finishPartial(Descriptor &output, const QString &name)
+{
+    if (::fsync(output.get()) != 0)
+        failIO(name, "the NAS didn't confirm the write (%1)", errno);
+    // The bytes are on the server now; their clean pages need not stay in our cache.
+    ::posix_fadvise(output.get(), 0, 0, POSIX_FADV_DONTNEED);
+    if (::close(output.release()) != 0)
+        failIO(name, "the NAS didn't confirm the write (%1)", errno);
+}
+
+struct Partial
+{
+    QUrl url;
+    QByteArray path;
+    int fd = -1;
+};
+
+Partial createPartial(const QUrl &destination, const QString &name)
+{
+    constexpr int attempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        Partial partial;
+        partial.url = partialURL(destination, newToken());
+        partial.path = nativePath(partial.url);
+        partial.fd =
+            ::open(partial.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (partial.fd >= 0)
+            return partial;
+        const int error = errno;
+        if (error != EEXIST || attempt == attempts)
+            failIO(name, "can't write to the drop folder (%1)", error);
+    }
+}
+
+// Streams input to output, hashing what is read. Linux has no uncached mode per descriptor, so
+// each chunk's write-back is started at once and the chunk before it is waited for and dropped
+// from the page cache: gigabytes of movie data never pile up locally.
+QString writePartial(int input, Descriptor &output, const QString &name, const Progress &progress)
+{
+    auto buffer = newBuffer();
+    Sha256 hash;
+    ::posix_fadvise(input, 0, 0, POSIX_FADV_SEQUENTIAL);
+    qint64 total = 0;
+    qint64 previousLength = 0;
+    for (;;) {
+        const ssize_t count = readSome(input, buffer.get(), chunk);
+        if (count < 0)
+            failIO(name, "can't read the original (%1)", errno);
+        if (count == 0)
+            break;
+        hash.update(buffer.get(), count);
+        if (const int error = writeAll(output.get(), buffer.get(), count))
+            failIO(name, "the NAS stopped taking data (%1)", error);
+        // Advisory only: a file system without sync_file_range still gets the fsync below.
+        ::sync_file_range(output.get(), total, count, SYNC_FILE_RANGE_WRITE);
+        if (previousLength > 0) {
+            const qint64 previous = total - previousLength;
+            ::sync_file_range(output.get(), previous, previousLength,
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                  SYNC_FILE_RANGE_WAIT_AFTER);
+            ::posix_fadvise(output.get(), previous, previousLength, POSIX_FADV_DONTNEED);
+        }
+        previousLength = count;
+        total += count;
+        if (progress && !progress(total))
+            throw CopyError::cancelled();
+    }
+    finishPartial(output, name);
+    return hash.hex();
+}
+
+// Removes our own partial file after a failure and turns rename failures into copy errors.
+[[noreturn]] void abandon(const Partial &partial, Descriptor &output, const QString &name)
+{
+    // Closed first: a share may refuse to remove a file that is still open.
+    if (output.get() >= 0)
+        ::close(output.release());
+    ::unlink(partial.path.constData());
+    try {
+        throw;
+    } catch (const RenameError &error) {
+        if (error.kind == RenameError::Kind::exists)
+            throw CopyError::appeared(name);
+        throw CopyError::io(name, error.text);
+    }
+}
+
+bool linkRefused(int error)
+{
+    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS ||
+           error == EINVAL || error == EMLINK;
+}
+
+} // namespace
+
+QString copy(const QUrl &from, const QUrl &to, const Progress &progress, const Progress &checking)
+{
+    const QString name = CopyPlanner::fileName(to);
+    if (pathExists(nativePath(to)))
+        throw CopyError::appeared(name);
+    Descriptor input(::open(nativePath(from).constData(), O_RDONLY | O_CLOEXEC));
+    if (input.get() < 0)
+        failIO(name, "can't open the original (%1)", errno);
+    const Partial partial = createPartial(to, name);
+    Descriptor output(partial.fd);
+    try {
+        const QString digest = writePartial(input.get(), output, name, progress);
+        if (size(from, name) != size(partial.url, name))
+            throw CopyError::sizeMismatch(name);
+        if (sha256(partial.url, name, checking) != digest)
+            throw CopyError::hashMismatch(name);
+        renameNoReplace(partial.url, to);
+        return digest;
+    } catch (...) {
+        abandon(partial, output, name);
+    }
+}
+
+QString write(const QByteArray &data, const QUrl &to)
+{
+    const QString name = CopyPlanner::fileName(to);
+    if (pathExists(nativePath(to)))
+        throw CopyError::appeared(name);
+    const QString digest = sha256(data);
+    const Partial partial = createPartial(to, name);
+    Descriptor output(partial.fd);
+    try {
+        if (const int error = writeAll(output.get(), data.constData(), data.size()))
+            failIO(name, "the NAS stopped taking data (%1)", error);
+        finishPartial(output, name);
+        if (size(partial.url, name) != data.size())
+            throw CopyError::sizeMismatch(name);
+        if (sha256(partial.url, name) != digest)
+            throw CopyError::hashMismatch(name);
+        renameNoReplace(partial.url, to);
+        return digest;
+    } catch (...) {
+        abandon(partial, output, name);
+    }
+}
+
+void renameNoReplace(const QUrl &from, const QUrl &to)
+{
+    const QByteArray source = nativePath(from);
+    const QByteArray target = nativePath(to);
+    const Testing::RenameSupport support = renameSupport.load();
+
+    int error = EINVAL;
+    if (support == Testing::RenameSupport::exclusive) {
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                        RENAME_NOREPLACE) == 0)
+            return;
+        error = errno;
+    }
+    if (error == EEXIST)
+        throw RenameError::exists();
+    if (error != EINVAL && error != ENOTSUP && error != EOPNOTSUPP && error != ENOSYS)
+        throw RenameError::failed(errorText(error));
+
+    // No exclusive rename here (typically an SMB share). A hard link is just as atomic and
+    // never replaces; the old name is then removed.
+    error = EPERM;
+    if (support != Testing::RenameSupport::plainOnly) {
+        if (::link(source.constData(), target.constData()) == 0) {
+            if (::unlink(source.constData()) != 0)
+                throw RenameError::failed(errorText(errno));
+            return;
+        }
+        error = errno;
+    }
+    if (error == EEXIST)
+        throw RenameError::exists();
+    if (!linkRefused(error))
+        throw RenameError::failed(errorText(error));
+
+    // Last resort, racy by nature: look before a plain rename.
+    if (pathExists(target))
+        throw RenameError::exists();
+    if (::rename(source.constData(), target.constData()) != 0)
+        throw RenameError::failed(errorText(errno));
+}
+
+QString sha256(const QUrl &url, const std::optional<QString> &name, const Progress &progress)
+{
+    const QString shownName = name.value_or(CopyPlanner::fileName(url));
+    Descriptor input(::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC));
+    if (input.get() < 0)
+        failIO(shownName, "can't open it (%1)", errno);
+    // Drop whatever the cache holds of the file so that the bytes come from the disk or server,
+    // and drop each block behind us; the kernel's read-ahead still overlaps reading and hashing.
+    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    auto buffer = newBuffer();
+    Sha256 hash;
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t count = readSome(input.get(), buffer.get(), chunk);
+        if (count < 0)
+            failIO(shownName, "can't read it (%1)", errno);
+        if (count == 0)
+            break;
+        hash.update(buffer.get(), count);
+        ::posix_fadvise(input.get(), total, count, POSIX_FADV_DONTNEED);
+        total += count;
+        if (progress && !progress(total))
+            throw CopyError::cancelled();
+    }
+    return hash.hex();
+}
+
+QString sha256(const QByteArray &data)
+{
+    Sha256 hash;
+    hash.update(data.constData(), data.size());
+    return hash.hex();
+}
+
+qint64 size(const QUrl &url, const std::optional<QString> &name)
+{
+    struct stat info;
+    if (::stat(nativePath(url).constData(), &info) != 0)
+        failIO(name.value_or(CopyPlanner::fileName(url)), "can't see the file (%1)", errno);
+    return static_cast<qint64>(info.st_size);
+}
+
+QUrl partialURL(const QUrl &destination, const QString &token)
+{
+    const QString path = destination.isLocalFile() ? destination.toLocalFile() : destination.path();
+    return QUrl::fromLocalFile(path + u'.' + token + partialSuffix.toString());
+}
+
+QString newToken()
+{
+    {
+        std::lock_guard guard(seamLock);
+        if (tokenSource)
+            return tokenSource();
+    }
+    const quint64 random = QRandomGenerator::system()->generate64() >> 16;
+    return QString::asprintf("%012llx", static_cast<unsigned long long>(random));
+}
+
+namespace Testing {
+
+void setTokenSource(std::function<QString()> source)
+{
+    std::lock_guard guard(seamLock);
+    tokenSource = std::move(source);
+}
+
+void setRenameSupport(RenameSupport support)
+{
+    renameSupport.store(support);
+}
+
+} // namespace Testing
+} // namespace SafeCopier
+} // namespace tessera

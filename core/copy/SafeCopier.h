@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+namespace tessera {
+
+// Why a file could not be placed in the day folder. Every case carries the destination's name.
+struct CopyError
+{
+    enum class Kind { io, sizeMismatch, hashMismatch, appeared, cancelled };
+
+    Kind kind = Kind::io;
+    QString name;
+    QString detail; // io: a short sentence naming the step and the system's error text
+
+    static CopyError io(const QString &name, const QString &detail)
+    {
+        return {Kind::io, name, detail};
+    }
+    static CopyError sizeMismatch(const QString &name) { return {Kind::sizeMismatch, name, {}}; }
+    static CopyError hashMismatch(const QString &name) { return {Kind::hashMismatch, name, {}}; }
+    static CopyError appeared(const QString &name) { return {Kind::appeared, name, {}}; }
+    static CopyError cancelled() { return {Kind::cancelled, {}, {}}; }
+
+    QString description() const;
+
+    friend bool operator==(const CopyError &, const CopyError &) = default;
+};
+
+// Places one file in the day folder through a partial file, a forced write, a size check and a
+// read-back digest, and gives it its final name with a rename that never replaces anything.
+// The operations block on I/O and throw CopyError (renameNoReplace throws RenameError).
+namespace SafeCopier {
+
+inline constexpr qint64 chunk = 8'388'608;
+inline constexpr QStringView partialSuffix = u".partial";
+
+struct RenameError
+{
+    enum class Kind { failed, exists };
+
+    Kind kind = Kind::failed;
+    QString text; // failed: the system's error text
+
+    static RenameError failed(const QString &text) { return {Kind::failed, text}; }
+    static RenameError exists() { return {Kind::exists, {}}; }
+
+    QString description() const;
+
+    friend bool operator==(const RenameError &, const RenameError &) = default;
+};
+
+// Called with the bytes handled so far; returning false cancels.
+using Progress = std::function<bool(qint64)>;
+
+// Copies and verifies; returns the digest of the bytes sent. `progress` sees the bytes copied,
+// `checking` the bytes read back.
+QString copy(const QUrl &from, const QUrl &to, const Progress &progress = {},
+             const Progress &checking = {});
+// Places the bytes with the same verification; returns their digest.
+QString write(const QByteArray &data, const QUrl &to);
+void renameNoReplace(const QUrl &from, const QUrl &to);
+
+// Digest of a file, read past the local cache. `name` is used in error sentences (the URL's last
+// component when absent).
+QString sha256(const QUrl &url, const std::optional<QString> &name = std::nullopt,
+               const Progress &progress = {});
+QString sha256(const QByteArray &data);
+qint64 size(const QUrl &url, const std::optional<QString> &name = std::nullopt);
+
+// destination name + "." + token + ".partial", in the destination's folder.
+QUrl partialURL(const QUrl &destination, const QString &token);
+// 12 lower-case hexadecimal digits of a 48-bit random number.
+QString newToken();
+
+// Seams for fault tests: deterministic partial names, and shares without an exclusive rename.
+namespace Testing {
+
+enum class RenameSupport { exclusive, linkOnly, plainOnly };
+
+// An empty function restores random tokens.
+void setTokenSource(std::function<QString()> source);
+void setRenameSupport(RenameSupport support);
+
+} // namespace Testing
+} // namespace SafeCopier
+} // namespace tessera
