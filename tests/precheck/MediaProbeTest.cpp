@@ -1,0 +1,271 @@
+#include "core/precheck/MediaProbe.h"
+
+#include "MovieFixtures.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tessera;
+using namespace fixtures;
+
+class MediaProbeTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QStringList m_movies; // real movies made by ffmpeg
+
+    static MediaProbe::Result probe(const QByteArray &bytes)
+    {
+        MemorySource source(bytes);
+        return MediaProbe::read(source);
+    }
+
+    static MediaInfo info(const QByteArray &bytes)
+    {
+        const MediaProbe::Result result = probe(bytes);
+        if (!result.ok())
+            qWarning() << "probe failed:" << result.failure;
+        return result.info.value_or(MediaInfo{-1, -1, QStringLiteral("failed"), -1, -1, {}});
+    }
+
+    QString make(const QString &name, const QStringList &arguments)
+    {
+        const QString path = m_dir.filePath(name);
+        if (!ffmpeg(arguments + QStringList{path}))
+            qWarning() << "ffmpeg could not make" << name;
+        m_movies.append(path);
+        return path;
+    }
+
+    static QStringList video(const QString &size, const QString &rate)
+    {
+        return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                QStringLiteral("testsrc=s=%1:r=%2:d=0.2").arg(size, rate)};
+    }
+
+    static QStringList lt()
+    {
+        return {QStringLiteral("-c:v"), QStringLiteral("prores_ks"), QStringLiteral("-profile:v"),
+                QStringLiteral("1")};
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QStringList sine{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                               QStringLiteral("sine=d=0.2")};
+        const QStringList timecode{QStringLiteral("-timecode"), QStringLiteral("01:00:00:00")};
+        const QString srt = m_dir.filePath(QStringLiteral("words.srt"));
+        QVERIFY(writeFile(srt, "1\n00:00:00,000 --> 00:00:00,100\nWords\n"));
+
+        make(QStringLiteral("lt-30.mov"),
+             video(QStringLiteral("64x32"), QStringLiteral("30")) + lt());
+        make(QStringLiteral("4444-2997-audio-timecode.mov"),
+             video(QStringLiteral("64x32"), QStringLiteral("30000/1001")) + sine +
+                 QStringList{QStringLiteral("-c:v"), QStringLiteral("prores_ks"),
+                             QStringLiteral("-profile:v"), QStringLiteral("4"),
+                             QStringLiteral("-pix_fmt"), QStringLiteral("yuva444p10le"),
+                             QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")} +
+                 timecode);
+        make(QStringLiteral("two-video-subtitles.mov"),
+             video(QStringLiteral("64x32"), QStringLiteral("30")) +
+                 video(QStringLiteral("32x16"), QStringLiteral("30")) +
+                 QStringList{QStringLiteral("-i"), srt, QStringLiteral("-map"), QStringLiteral("0"),
+                             QStringLiteral("-map"), QStringLiteral("1"), QStringLiteral("-map"),
+                             QStringLiteral("2"), QStringLiteral("-c:s"),
+                             QStringLiteral("mov_text")} +
+                 lt());
+        make(QStringLiteral("timecode-faststart.mov"),
+             video(QStringLiteral("66x38"), QStringLiteral("25")) + lt() + timecode +
+                 QStringList{QStringLiteral("-movflags"), QStringLiteral("+faststart")});
+        make(QStringLiteral("mpeg4.mov"),
+             video(QStringLiteral("64x32"), QStringLiteral("30")) +
+                 QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4")});
+        make(QStringLiteral("audio-only.mov"),
+             sine + QStringList{QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")});
+    }
+
+    void realMoviesReadAsFfprobeSeesThem()
+    {
+        for (const QString &path : std::as_const(m_movies)) {
+            const QJsonObject probed = ffprobe(path);
+            const QJsonArray streams = probed[QStringLiteral("streams")].toArray();
+            QVERIFY2(!streams.isEmpty(), qPrintable(path));
+            const MediaProbe::Result result = MediaProbe::read(path);
+            QVERIFY2(result.ok(), qPrintable(path + QStringLiteral(": ") + result.failure));
+            const MediaInfo &info = *result.info;
+
+            MediaInfo expected;
+            for (const QJsonValue &value : streams) {
+                const QJsonObject stream = value.toObject();
+                const QString type = stream[QStringLiteral("codec_type")].toString();
+                const QString tag = stream[QStringLiteral("codec_tag_string")].toString();
+                if (type == u"video") {
+                    if (++expected.videoTracks == 1) {
+                        expected.width = stream[QStringLiteral("width")].toInt();
+                        expected.height = stream[QStringLiteral("height")].toInt();
+                        expected.codec = tag;
+                        expected.fps =
+                            rational(stream[QStringLiteral("avg_frame_rate")].toString());
+                    }
+                } else if (type == u"audio") {
+                    expected.otherTracks.append(QStringLiteral("audio"));
+                } else if (type == u"subtitle") {
+                    expected.otherTracks.append(QStringLiteral("text"));
+                } else if (type == u"data" && tag == u"tmcd") {
+                    expected.otherTracks.append(QStringLiteral("timecode"));
+                } else {
+                    expected.otherTracks.append(tag);
+                }
+            }
+            QVERIFY2(std::abs(info.fps - expected.fps) < 1e-9,
+                     qPrintable(path + QStringLiteral(": %1 fps").arg(info.fps)));
+            expected.fps = info.fps;
+            QCOMPARE(info, expected);
+        }
+        // What the set covers, so that a failed ffmpeg run cannot make the comparison empty.
+        QCOMPARE(MediaProbe::read(m_movies[1]).info->otherTracks,
+                 (QStringList{QStringLiteral("audio"), QStringLiteral("timecode")}));
+        QCOMPARE(MediaProbe::read(m_movies[1]).info->codec, QStringLiteral("ap4h"));
+        QCOMPARE(MediaProbe::read(m_movies[2]).info->videoTracks, 2);
+    }
+
+    void cutShortExportsFailWithAReason()
+    {
+        QFile file(m_movies[0]);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        // ffmpeg writes the movie box last, so a cut anywhere loses it.
+        for (qsizetype length : {qsizetype(0), qsizetype(5), bytes.size() / 2, bytes.size() - 1}) {
+            const MediaProbe::Result result = probe(bytes.first(length));
+            QVERIFY(!result.ok());
+            QVERIFY(!result.failure.isEmpty());
+        }
+        QCOMPARE(probe(bytes.first(bytes.size() - 1)).failure,
+                 QStringLiteral("the 'moov' box runs past the end of the file"));
+        QCOMPARE(MediaProbe::read(m_dir.filePath(QStringLiteral("missing.mov"))).failure,
+                 QStringLiteral("it couldn't be opened: no such file or directory"));
+        QCOMPARE(MediaProbe::read(m_dir.path()).failure,
+                 QStringLiteral("it couldn't be opened: it is a folder, not a file"));
+    }
+
+    void trackPropertiesComeFromTheirBoxes()
+    {
+        // Natural size halves away from zero.
+        QCOMPARE(info(movie({Track{"vide", 1919.5, 1079.5}})).width, 1920);
+        QCOMPARE(info(movie({Track{"vide", 1919.5, 1079.5}})).height, 1080);
+        QCOMPARE(info(movie({Track{"vide", 1919.49, 1079.25}})).width, 1919);
+
+        Track ntsc{"vide", 64, 32, "ap4h", 30000, 1001, 6};
+        MediaInfo found = info(movie({ntsc}));
+        QCOMPARE(found.codec, QStringLiteral("ap4h"));
+        QCOMPARE(found.fps, 30000.0 / 1001);
+
+        // Only the first video track describes the movie; every track is counted or listed.
+        found = info(movie({Track{"soun"}, Track{"vide", 64, 32, "apcs"}, Track{"tmcd"},
+                            Track{"vide", 8, 8, "avc1", 600, 10, 5}, Track{"meta"}, Track{"sbtl"},
+                            Track{"clcp"}, Track{"subt"}, Track{"text"}, Track{"url "}}));
+        QCOMPARE(found, (MediaInfo{64,
+                                   32,
+                                   QStringLiteral("apcs"),
+                                   30.0,
+                                   2,
+                                   {QStringLiteral("audio"), QStringLiteral("timecode"),
+                                    QStringLiteral("meta"), QStringLiteral("text"),
+                                    QStringLiteral("text"), QStringLiteral("text"),
+                                    QStringLiteral("text"), QStringLiteral("url")}}));
+
+        QCOMPARE(info(movie({Track{"soun"}})),
+                 (MediaInfo{0, 0, QString(), 0, 0, {QStringLiteral("audio")}}));
+        QCOMPARE(info(movie({})), MediaInfo{});
+        // No sample description: no codec. No media duration: no rate.
+        QCOMPARE(info(movie({Track{"vide", 64, 32, nullptr}})).codec, QString());
+        QCOMPARE(info(movie({Track{"vide", 64, 32, "apcs", 600, 0, 6}})).fps, 0.0);
+    }
+
+    void versionOneHeadersAndLargeBoxesAreRead()
+    {
+        const QByteArray stbl =
+            atom("stbl", stsd("apcs") + stts({{10, 512}, {5, 512}}) + atom("stsz", be32(0)));
+        const QByteArray mdia =
+            atom64("mdia", mdhd(15360, 15 * 512, 1) + hdlr("vide") + atom("minf", stbl));
+        const QByteArray moov =
+            atom("moov", mvhd(1, 600, 600) + atom("trak", tkhd(7972, 3424, 1) + mdia));
+        const QByteArray bytes = ftyp() + moov + be32(0) + "mdat" + QByteArray(32, 'x');
+        QCOMPARE(info(bytes), (MediaInfo{7972, 3424, QStringLiteral("apcs"), 30.0, 1, {}}));
+        QCOMPARE(info(ftyp() + atom64("mdat", QByteArray(32, 'x')) + moov),
+                 (MediaInfo{7972, 3424, QStringLiteral("apcs"), 30.0, 1, {}}));
+    }
+
+    void brokenBoxesFailWithAReasonNeverACrash()
+    {
+        const QByteArray good = movie({Track{"vide", 64, 32}, Track{"soun"}});
+        QVERIFY(probe(good).ok());
+        // Every cut of the movie box, and every corrupted size byte, either reads or fails with
+        // a reason.
+        for (qsizetype length = 0; length < good.size(); ++length) {
+            const MediaProbe::Result result = probe(good.first(length));
+            QVERIFY(result.ok() || !result.failure.isEmpty());
+        }
+        for (qsizetype at = 0; at < good.size(); ++at) {
+            for (char value : {'\0', '\1', '\7', '\xff'}) {
+                QByteArray bent = good;
+                bent[at] = value;
+                const MediaProbe::Result result = probe(bent);
+                QVERIFY(result.ok() || !result.failure.isEmpty());
+            }
+        }
+        QCOMPARE(probe(ftyp() + atom("mdat", QByteArray(8, 'x'))).failure,
+                 QStringLiteral("it has no movie box (moov)"));
+        QCOMPARE(probe(ftyp() + atom("moov", atom("trak", tkhd(64, 32)))).failure,
+                 QStringLiteral("track 1 has no media box"));
+        QCOMPARE(probe(atom("moov", atom("trak", atom("mdia", mdhd(600, 600))))).failure,
+                 QStringLiteral("track 1 has no handler"));
+        QCOMPARE(
+            probe(atom("moov", atom("trak", atom("mdia", mdhd(600, 600) + hdlr("vide"))))).failure,
+            QStringLiteral("track 1 has no track header"));
+        QCOMPARE(probe(atom("moov", be32(100) + "trak" + QByteArray(8, '\0'))).failure,
+                 QStringLiteral("the 'trak' box runs past the end of the movie box"));
+        QCOMPARE(probe(atom("moov", be32(3) + "tr\x01k")).failure,
+                 QStringLiteral("the 'tr?k' box in the movie box has an impossible size"));
+        // A time-to-sample table that claims more entries than it holds.
+        QByteArray lying = movie({Track{"vide", 64, 32}});
+        const qsizetype count = lying.indexOf("stts") + 8;
+        lying.replace(count, 4, be32(0x10000000));
+        QCOMPARE(probe(lying).failure,
+                 QStringLiteral("the time-to-sample table of track 1 is too short"));
+        // Thousands of empty boxes are refused rather than walked.
+        QByteArray crowded;
+        for (int i = 0; i < 5000; ++i)
+            crowded += atom("free");
+        QCOMPARE(probe(crowded + atom("moov")).failure,
+                 QStringLiteral("it holds too many boxes before its movie box"));
+        QCOMPARE(probe(atom("moov", crowded)).failure,
+                 QStringLiteral("the movie box holds too many boxes"));
+    }
+
+    void mediaDataIsNeverRead()
+    {
+        const QByteArray small = movie({Track{"vide", 64, 32}}, 600, 120, 64);
+        const QByteArray large = movie({Track{"vide", 64, 32}}, 600, 120, 32 << 20);
+        MemorySource smallSource(small);
+        MemorySource largeSource(large);
+        QVERIFY(MediaProbe::read(smallSource).ok());
+        QVERIFY(MediaProbe::read(largeSource).ok());
+        QCOMPARE(largeSource.bytesRead(), smallSource.bytesRead());
+        QVERIFY(smallSource.bytesRead() < 1024);
+    }
+
+    void fourCCDecodesAndTrims()
+    {
+        QCOMPARE(MediaProbe::fourCC(0x61706373), QStringLiteral("apcs"));
+        QCOMPARE(MediaProbe::fourCC(0x75726c20), QStringLiteral("url"));
+        QCOMPARE(MediaProbe::fourCC(0x20206120), QStringLiteral("a"));
+        QCOMPARE(MediaProbe::fourCC(0x61ff6263), QStringLiteral("a\uFFFDbc"));
+    }
+};
+
+QTEST_GUILESS_MAIN(MediaProbeTest)
+#include "MediaProbeTest.moc"

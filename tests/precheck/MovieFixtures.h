@@ -1,0 +1,189 @@
+#pragma once
+
+// Movies for the pre-check tests: QuickTime files built byte by byte for what ffmpeg cannot make,
+// real ones made by ffmpeg at test time, and ffprobe's view of them as the oracle.
+
+#include <QByteArray>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QtEndian>
+
+#include <cmath>
+
+namespace fixtures {
+
+inline QByteArray be16(quint16 value)
+{
+    QByteArray bytes(2, Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+inline QByteArray be32(quint32 value)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+inline QByteArray be64(quint64 value)
+{
+    QByteArray bytes(8, Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+inline QByteArray atom(const char *type, const QByteArray &payload = {})
+{
+    return be32(quint32(8 + payload.size())) + QByteArray(type, 4) + payload;
+}
+
+// The 16-byte header form: size 1, then the 64-bit size.
+inline QByteArray atom64(const char *type, const QByteArray &payload = {})
+{
+    return be32(1) + QByteArray(type, 4) + be64(quint64(16 + payload.size())) + payload;
+}
+
+inline QByteArray ftyp()
+{
+    return atom("ftyp", QByteArray("qt  ") + be32(0x200) + QByteArray("qt  "));
+}
+
+inline QByteArray mvhd(int version, quint32 timeScale, quint64 duration)
+{
+    QByteArray body = be32(quint32(version) << 24);
+    if (version == 1)
+        body += be64(0) + be64(0) + be32(timeScale) + be64(duration);
+    else
+        body += be32(0) + be32(0) + be32(timeScale) + be32(quint32(duration));
+    body += be32(0x00010000) + be16(0x0100) + QByteArray(10, '\0') + QByteArray(36, '\0') +
+            QByteArray(24, '\0') + be32(2);
+    return atom("mvhd", body);
+}
+
+// Natural size in 16.16 fixed point, as the track header stores it.
+inline QByteArray tkhd(double width, double height, int version = 0)
+{
+    QByteArray body = be32((quint32(version) << 24) | 3);
+    if (version == 1)
+        body += be64(0) + be64(0) + be32(1) + be32(0) + be64(0);
+    else
+        body += be32(0) + be32(0) + be32(1) + be32(0) + be32(0);
+    body += QByteArray(8, '\0') + be16(0) + be16(0) + be16(0) + be16(0) + QByteArray(36, '\0');
+    body +=
+        be32(quint32(std::llround(width * 65536))) + be32(quint32(std::llround(height * 65536)));
+    return atom("tkhd", body);
+}
+
+inline QByteArray mdhd(quint32 timeScale, quint64 duration, int version = 0)
+{
+    QByteArray body = be32(quint32(version) << 24);
+    if (version == 1)
+        body += be64(0) + be64(0) + be32(timeScale) + be64(duration);
+    else
+        body += be32(0) + be32(0) + be32(timeScale) + be32(quint32(duration));
+    return atom("mdhd", body + be16(0) + be16(0));
+}
+
+inline QByteArray hdlr(const char *handler)
+{
+    return atom("hdlr", be32(0) + QByteArray("mhlr") + QByteArray(handler, 4) +
+                            QByteArray(12, '\0') + QByteArray(1, '\0'));
+}
+
+// One sample description of the given format, or none when format is null.
+inline QByteArray stsd(const char *format)
+{
+    if (!format)
+        return atom("stsd", be32(0) + be32(0));
+    const QByteArray entry = atom(format, QByteArray(6, '\0') + be16(1) + QByteArray(70, '\0'));
+    return atom("stsd", be32(0) + be32(1) + entry);
+}
+
+inline QByteArray stts(const QList<std::pair<quint32, quint32>> &entries)
+{
+    QByteArray body = be32(0) + be32(quint32(entries.size()));
+    for (const auto &[count, delta] : entries)
+        body += be32(count) + be32(delta);
+    return atom("stts", body);
+}
+
+struct Track
+{
+    const char *handler = "vide";
+    double width = 0;
+    double height = 0;
+    const char *codec = "apcs";
+    quint32 timeScale = 3000;
+    quint32 sampleDelta = 100; // 30 fps at 3000
+    quint32 samples = 6;
+};
+
+inline QByteArray trak(const Track &track)
+{
+    const QByteArray stbl =
+        atom("stbl", stsd(track.codec) + stts({{track.samples, track.sampleDelta}}) +
+                         atom("stsz", be32(0) + be32(0) + be32(track.samples)));
+    const QByteArray minf = atom("minf", atom("vmhd", be32(1) + QByteArray(8, '\0')) + stbl);
+    const QByteArray mdia =
+        atom("mdia", mdhd(track.timeScale, quint64(track.samples) * track.sampleDelta) +
+                         hdlr(track.handler) + minf);
+    return atom("trak", tkhd(track.width, track.height) + mdia);
+}
+
+// ftyp, moov (mvhd and the tracks), then an mdat of mdatBytes.
+inline QByteArray movie(const QList<Track> &tracks, quint32 timeScale = 600, quint64 duration = 120,
+                        int mdatBytes = 64)
+{
+    QByteArray moov = mvhd(0, timeScale, duration);
+    for (const Track &track : tracks)
+        moov += trak(track);
+    return ftyp() + atom("moov", moov) + atom("mdat", QByteArray(mdatBytes, '\x5a'));
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Runs ffmpeg quietly; true when it made the file.
+inline bool ffmpeg(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"),
+                  QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} +
+                      arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// ffprobe's streams and format of a file.
+inline QJsonObject ffprobe(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffprobe"),
+                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_streams"),
+                   QStringLiteral("-show_format"), QStringLiteral("-of"), QStringLiteral("json"),
+                   path});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+}
+
+// "30000/1001" -> 29.97…
+inline double rational(const QString &text)
+{
+    const QStringList parts = text.split(u'/');
+    if (parts.size() != 2 || parts[1].toDouble() == 0)
+        return 0;
+    return parts[0].toDouble() / parts[1].toDouble();
+}
+
+} // namespace fixtures

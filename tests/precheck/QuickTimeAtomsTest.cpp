@@ -1,0 +1,156 @@
+#include "core/precheck/QuickTimeAtoms.h"
+
+#include "MovieFixtures.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tessera;
+using namespace fixtures;
+
+class QuickTimeAtomsTest : public QObject
+{
+    Q_OBJECT
+
+    static std::optional<double> durationOf(const QByteArray &bytes)
+    {
+        MemorySource source(bytes);
+        return QuickTimeAtoms::movieDuration(source);
+    }
+
+    // ftyp, moov with an mvhd of 600 units per second lasting 1.5 s, and an mdat.
+    static QByteArray complete()
+    {
+        return ftyp() + atom("moov", mvhd(0, 600, 900)) + atom("mdat", QByteArray(100, 'x'));
+    }
+
+private Q_SLOTS:
+    void aChainEndingAtTheEndOfTheFileGivesTheMovieHeaderDuration()
+    {
+        QCOMPARE(durationOf(complete()), 1.5);
+        // The moov may come last, as a plain export writes it.
+        QCOMPARE(
+            durationOf(ftyp() + atom("mdat", QByteArray(9, 'x')) + atom("moov", mvhd(0, 25, 50))),
+            2.0);
+        // Other children before mvhd are stepped over.
+        QCOMPARE(durationOf(atom("moov", atom("udta", QByteArray(20, 'u')) + mvhd(0, 1000, 2500))),
+                 2.5);
+    }
+
+    void aChainThatMissesTheEndGivesNothing()
+    {
+        const QByteArray movie = complete();
+        QCOMPARE(durationOf(movie + QByteArray(1, '\0')), std::nullopt);   // a byte appended
+        QCOMPARE(durationOf(movie.first(movie.size() - 1)), std::nullopt); // cut short
+        // The last atom announces more than the file holds: an export still being written.
+        QCOMPARE(durationOf(ftyp() + atom("moov", mvhd(0, 600, 900)) + be32(5000) + "mdat" +
+                            QByteArray(100, 'x')),
+                 std::nullopt);
+        // A header cut off after fewer than eight bytes.
+        QCOMPARE(durationOf(movie + QByteArray(7, '\0')), std::nullopt);
+        QCOMPARE(durationOf(QByteArray()), std::nullopt);
+        QCOMPARE(durationOf(QByteArray("abc")), std::nullopt);
+    }
+
+    void largeAndOpenEndedSizesAreWalked()
+    {
+        const QByteArray moov = atom("moov", mvhd(0, 600, 300));
+        QCOMPARE(durationOf(ftyp() + moov + atom64("mdat", QByteArray(40, 'x'))), 0.5);
+        // Size 0: the last atom runs to the end of the file.
+        QCOMPARE(durationOf(ftyp() + moov + be32(0) + "mdat" + QByteArray(40, 'x')), 0.5);
+        // A 64-bit size needs its sixteen-byte header.
+        QCOMPARE(durationOf(ftyp() + moov + be32(1) + "mdat" + QByteArray(4, '\0')), std::nullopt);
+        // Sizes below the header, and 64-bit sizes beyond any file, are impossible.
+        QCOMPARE(durationOf(ftyp() + moov + be32(7) + "mdat"), std::nullopt);
+        QCOMPARE(durationOf(ftyp() + moov + be32(1) + "mdat" + be64(~quint64(0)) + "xxxx"),
+                 std::nullopt);
+        QCOMPARE(durationOf(ftyp() + moov + be32(1) + "mdat" + be64(quint64(1) << 63)),
+                 std::nullopt);
+    }
+
+    void atMostSixtyFourTopLevelAtomsAreWalked()
+    {
+        QByteArray sixtyFour = ftyp() + atom("moov", mvhd(0, 600, 600));
+        for (int i = 2; i < 64; ++i)
+            sixtyFour += atom("free");
+        QCOMPARE(durationOf(sixtyFour), 1.0);
+        QCOMPARE(durationOf(sixtyFour + atom("free")), std::nullopt);
+    }
+
+    void theMovieHeaderMustBeReadable()
+    {
+        QCOMPARE(durationOf(ftyp() + atom("moov", atom("trak", QByteArray(16, 't')))),
+                 std::nullopt);
+        QCOMPARE(durationOf(ftyp() + atom("moov", mvhd(0, 0, 900))), std::nullopt); // time scale 0
+        QCOMPARE(durationOf(ftyp() + atom("moov")), std::nullopt);
+        // Version 1: a 64-bit duration beyond 32 bits.
+        const quint64 units = (quint64(1) << 33) + 300;
+        QCOMPARE(durationOf(ftyp() + atom("moov", mvhd(1, 600, units))), double(units) / 600);
+        // A child of moov with a size below its header ends the search.
+        QCOMPARE(durationOf(atom("moov", be32(4) + "udta" + mvhd(0, 600, 600))), std::nullopt);
+        // mvhd is read for its 32 bytes even when it claims to be smaller, but a version 1
+        // header cut off at the end of the file is not read.
+        const QByteArray shortV1 =
+            atom("moov", be32(8 + 24) + "mvhd" + be32(1 << 24) + QByteArray(20, '\0'));
+        QCOMPARE(durationOf(shortV1), std::nullopt);
+        const QByteArray shortV0 =
+            atom("moov", be32(8 + 20) + "mvhd" + be32(0) + be32(0) + be32(0) + be32(10) + be32(40));
+        QCOMPARE(durationOf(shortV0), 4.0);
+        // The last moov decides, even when it has no header.
+        QCOMPARE(durationOf(atom("moov", mvhd(0, 1, 3)) + atom("moov", mvhd(0, 1, 5))), 5.0);
+        QCOMPARE(durationOf(atom("moov", mvhd(0, 1, 3)) + atom("moov")), std::nullopt);
+    }
+
+    void readsFilesAndLeavesThemAlone()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("movie.mov"));
+        const QByteArray bytes = complete();
+        QVERIFY(writeFile(path, bytes));
+        QCOMPARE(QuickTimeAtoms::movieDuration(path), 1.5);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+        QCOMPARE(QuickTimeAtoms::movieDuration(dir.filePath(QStringLiteral("missing.mov"))),
+                 std::nullopt);
+        QCOMPARE(QuickTimeAtoms::movieDuration(dir.path()), std::nullopt);
+    }
+
+    void realExportsMatchFfprobe()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString plain = dir.filePath(QStringLiteral("plain.mov"));
+        const QString faststart = dir.filePath(QStringLiteral("faststart.mov"));
+        const QStringList source{
+            QStringLiteral("-f"),         QStringLiteral("lavfi"),
+            QStringLiteral("-i"),         QStringLiteral("testsrc=s=64x32:r=30:d=0.5"),
+            QStringLiteral("-c:v"),       QStringLiteral("prores_ks"),
+            QStringLiteral("-profile:v"), QStringLiteral("1")};
+        QVERIFY(ffmpeg(source + QStringList{plain}));
+        QVERIFY(ffmpeg(source + QStringList{QStringLiteral("-movflags"),
+                                            QStringLiteral("+faststart"), faststart}));
+        for (const QString &path : {plain, faststart}) {
+            const double expected =
+                ffprobe(path)[QStringLiteral("format")][QStringLiteral("duration")]
+                    .toString()
+                    .toDouble();
+            const std::optional<double> duration = QuickTimeAtoms::movieDuration(path);
+            QVERIFY2(duration, qPrintable(path));
+            QCOMPARE(*duration, expected);
+
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            QCOMPARE(durationOf(bytes.first(bytes.size() - 1)), std::nullopt);
+            QCOMPARE(durationOf(bytes.first(bytes.size() / 2)), std::nullopt);
+            QCOMPARE(durationOf(bytes + QByteArray(16, 'x')), std::nullopt);
+            // Zeros appended read as one more atom running to the end, which is well formed.
+            QCOMPARE(durationOf(bytes + QByteArray(16, '\0')), expected);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(QuickTimeAtomsTest)
+#include "QuickTimeAtomsTest.moc"
