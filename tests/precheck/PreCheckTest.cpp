@@ -1,0 +1,136 @@
+#include "core/precheck/PreCheck.h"
+
+#include "MovieFixtures.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tessera;
+using namespace fixtures;
+using PreCheck::File;
+using PreCheck::Reading;
+
+namespace {
+
+MediaInfo full(int width, int height, const char *codec = "apcs")
+{
+    return MediaInfo{width, height, QString::fromLatin1(codec), 30.0, 1, {}};
+}
+
+const QString proxyMessage = ExportRules::proxyMessage.toString();
+
+} // namespace
+
+class PreCheckTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readingRealFilesGivesEachKind()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString good = dir.filePath(QStringLiteral("good.mov"));
+        QVERIFY(ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                        QStringLiteral("testsrc=s=64x32:r=30:d=0.5"), QStringLiteral("-c:v"),
+                        QStringLiteral("prores_ks"), QStringLiteral("-profile:v"),
+                        QStringLiteral("1"), good}));
+        QCOMPARE(PreCheck::read(good), Reading::movie(full(64, 32), 0.5));
+
+        // Cut short: still exporting.
+        QFile file(good);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const QString cut = dir.filePath(QStringLiteral("cut.mov"));
+        QVERIFY(writeFile(cut, bytes.first(bytes.size() - 100)));
+        QCOMPARE(PreCheck::read(cut), Reading::unfinished());
+        QCOMPARE(PreCheck::read(dir.filePath(QStringLiteral("missing.mov"))),
+                 Reading::unfinished());
+
+        // A complete chain whose movie box makes no sense is read, and fails with the reason.
+        const QString odd = dir.filePath(QStringLiteral("odd.mov"));
+        QVERIFY(writeFile(odd, ftyp() + atom("moov", mvhd(0, 600, 600) + atom("trak"))));
+        QCOMPARE(PreCheck::read(odd),
+                 Reading::unreadable(QStringLiteral("track 1 has no media box")));
+
+        // The same through a counting source: the reading never touches the media data.
+        const QByteArray big = movie({Track{"vide", 64, 32}}, 600, 120, 8 << 20);
+        MemorySource source(big);
+        QCOMPARE(PreCheck::read(source).kind, Reading::Kind::movie);
+        QVERIFY(source.bytesRead() < 2048);
+    }
+
+    void readingsAreEqualByKindAndPayload()
+    {
+        QCOMPARE(Reading::unfinished(), Reading::unfinished());
+        QVERIFY(Reading::movie(full(1, 1), 2) != Reading::movie(full(1, 1), 3));
+        QVERIFY(Reading::movie(full(1, 1), 2) != Reading::movie(full(1, 2), 2));
+        QVERIFY(Reading::unreadable(QStringLiteral("a")) !=
+                Reading::unreadable(QStringLiteral("b")));
+        QVERIFY(Reading::unreadable(QString()) != Reading::unfinished());
+        QVERIFY(Reading::movie(MediaInfo{}, 0) != Reading::unfinished());
+    }
+
+    void eachFileGetsItsOwnListAndLengthsSpanTheReel()
+    {
+        const ExportRules::SizeTable &sizes = ExportRules::fullSizes();
+        MediaInfo slow = full(5612, 3424);
+        slow.fps = 25;
+        const QList<File> files{
+            // 0: proxy by name, even before it has been read
+            File{QStringLiteral("Reel_awall_proxy2.mov"), Surface::awall, std::nullopt},
+            // 1: still being read
+            File{QStringLiteral("b.mov"), Surface::bwall, std::nullopt},
+            File{QStringLiteral("c.mov"), Surface::cwall, Reading::unfinished()},
+            File{QStringLiteral("d.mov"), Surface::dwall,
+                 Reading::unreadable(QStringLiteral("track 2 has no handler"))},
+            // 4: no surface chosen yet: nothing to say, and its length does not count
+            File{QStringLiteral("e.mov"), std::nullopt, Reading::movie(full(1, 1, "xxxx"), 99)},
+            // 5: proxy-sized: only the proxy message, length not counted
+            File{QStringLiteral("floor.mov"), Surface::floor, Reading::movie(full(1159, 816), 50)},
+            // 6, 7, 8: complete; 6 has other problems and still counts
+            File{QStringLiteral("A.mov"), Surface::awall, Reading::movie(full(7972, 3424), 10.00)},
+            File{QStringLiteral("B.mov"), Surface::bwall, Reading::movie(slow, 10.02)},
+            File{QStringLiteral("S.mov"), Surface::surtitles,
+                 Reading::movie(full(5612, 304, "ap4h"), 12.0)},
+        };
+        const QList<QStringList> problems = PreCheck::problems(files, sizes);
+        QCOMPARE(problems.size(), files.size());
+        QCOMPARE(problems[0], QStringList{proxyMessage});
+        QCOMPARE(problems[1], QStringList());
+        QCOMPARE(problems[2], QStringList{ExportRules::unfinishedMessage.toString()});
+        QCOMPARE(problems[3], QStringList{QStringLiteral(
+                                  "Couldn't be read as a movie (track 2 has no handler).")});
+        QCOMPARE(problems[4], QStringList());
+        QCOMPARE(problems[5], QStringList{proxyMessage});
+        QCOMPARE(problems[6], QStringList());
+        QCOMPARE(problems[7], QStringList{QStringLiteral("Runs at 25 fps, should be 30 fps.")});
+        QCOMPARE(problems[8],
+                 QStringList{QStringLiteral("Runs 12.00 s, the rest of the reel runs 10.02 s.")});
+
+        // The length sentence comes after the file's own problems.
+        QList<File> two{
+            File{QStringLiteral("A.mov"), Surface::awall, Reading::movie(full(7972, 3424), 10)},
+            File{QStringLiteral("B.mov"), Surface::bwall, Reading::movie(full(1, 1), 20)}};
+        QCOMPARE(PreCheck::problems(two, sizes)[1],
+                 (QStringList{QStringLiteral("Is 1×1, should be 5612×3424 for the B wall."),
+                              QStringLiteral("Runs 20.00 s, the rest of the reel runs 15.00 s.")}));
+        // Only one complete movie: no comparison, however long it runs.
+        two.removeFirst();
+        QCOMPARE(PreCheck::problems(two, sizes)[0].size(), 1);
+        QCOMPARE(PreCheck::problems({}, sizes), QList<QStringList>());
+    }
+
+    void aDifferentSizeTableIsHonoured()
+    {
+        const ExportRules::SizeTable small{{Surface::awall, {64, 32}}};
+        const QList<File> files{
+            File{QStringLiteral("a.mov"), Surface::awall, Reading::movie(full(64, 32), 1)},
+            File{QStringLiteral("b.mov"), Surface::awall, Reading::movie(full(32, 16), 1)},
+            File{QStringLiteral("c.mov"), Surface::bwall, Reading::movie(full(3, 3), 1)}};
+        QCOMPARE(PreCheck::problems(files, small), (QList<QStringList>{{}, {proxyMessage}, {}}));
+    }
+};
+
+QTEST_GUILESS_MAIN(PreCheckTest)
+#include "PreCheckTest.moc"

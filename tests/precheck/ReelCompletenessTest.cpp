@@ -1,0 +1,39 @@
+#include "core/precheck/ReelCompleteness.h"
+
+#include <QTest>
+
+using namespace tessera;
+
+class ReelCompletenessTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fewerThanSixMoviesNameWhatIsMissing()
+    {
+        QCOMPARE(ReelCompleteness::warning(1, {Surface::awall}),
+                 QStringLiteral("You dropped 1 file. Most reels have 6 (A, B, C, D, Floor, "
+                                "Surtitles). Missing: B, C, D, Floor, Surtitles."));
+        QCOMPARE(ReelCompleteness::warning(
+                     4, {Surface::floor, Surface::cwall, Surface::awall, Surface::bwall}),
+                 QStringLiteral("You dropped 4 files. Most reels have 6 (A, B, C, D, Floor, "
+                                "Surtitles). Missing: D, Surtitles."));
+        // Five movies that between them cover every surface (a clash) miss nothing.
+        QCOMPARE(ReelCompleteness::warning(5, {Surface::awall, Surface::bwall, Surface::cwall,
+                                               Surface::dwall, Surface::floor, Surface::surtitles}),
+                 QStringLiteral("You dropped 5 files. Most reels have 6 (A, B, C, D, Floor, "
+                                "Surtitles)."));
+        QCOMPARE(ReelCompleteness::warning(0, {}),
+                 QStringLiteral("You dropped 0 files. Most reels have 6 (A, B, C, D, Floor, "
+                                "Surtitles). Missing: A, B, C, D, Floor, Surtitles."));
+    }
+
+    void sixOrMoreMoviesGiveNoNote()
+    {
+        QCOMPARE(ReelCompleteness::warning(6, {}), std::nullopt);
+        QCOMPARE(ReelCompleteness::warning(9, {Surface::awall}), std::nullopt);
+    }
+};
+
+QTEST_GUILESS_MAIN(ReelCompletenessTest)
+#include "ReelCompletenessTest.moc"
