@@ -1,0 +1,153 @@
+#include "app/NAS.h"
+
+#include "app/Once.h"
+#include "tests/app/SilentServer.h"
+
+#include <QCoro/QCoroTask>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+using namespace tessera;
+using namespace std::chrono_literals;
+
+class NASTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void shareIdentityComesFromTheURL()
+    {
+        const NAS nas{QUrl(QStringLiteral("smb://NAS.Halcyon.local/Drop%20Box/"))};
+        QCOMPARE(nas.host(), QStringLiteral("nas.halcyon.local"));
+        QCOMPARE(nas.share(), QStringLiteral("Drop Box"));
+        QVERIFY(!nas.isLocalFolder());
+        QCOMPARE(NAS{QUrl(QStringLiteral("smb:///Production"))}.host(), QString());
+
+        const NAS fallback = NAS::defaultNAS();
+        QVERIFY(fallback.url.isValid());
+        QCOMPARE(fallback.url.scheme(), QStringLiteral("smb"));
+        QVERIFY(!fallback.host().isEmpty());
+        QVERIFY(!fallback.share().isEmpty());
+    }
+
+    void mountMessagesAreTheFixedSentences()
+    {
+        QCOMPARE(NAS::mountMessage(80),
+                 QStringLiteral("The NAS didn't accept the login. Ask production for the NAS login "
+                                "and try again."));
+        QCOMPARE(NAS::mountMessage(-5999),
+                 QStringLiteral(
+                     "The NAS doesn't allow this account. Ask production to check the login."));
+        const QString cancelled = QStringLiteral(
+            "Connecting to the NAS was cancelled. Press Try again and sign in when macOS asks.");
+        QCOMPARE(NAS::mountMessage(89), cancelled);
+        QCOMPARE(NAS::mountMessage(-128), cancelled);
+        QCOMPARE(NAS::mountMessage(NAS::timedOut),
+                 QStringLiteral("Couldn't connect to the NAS (error 1024). Press Try again, or "
+                                "connect to it in Finder first."));
+    }
+
+    void onceRunsOnlyTheFirstOfRacingActions()
+    {
+        Once once;
+        std::atomic<int> runs = 0;
+        std::atomic<int> firsts = 0;
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 8; ++i) {
+            threads.emplace_back([&] {
+                if (once.run([&] { ++runs; }))
+                    ++firsts;
+            });
+        }
+        for (auto &thread : threads)
+            thread.join();
+        QCOMPARE(runs.load(), 1);
+        QCOMPARE(firsts.load(), 1);
+        QVERIFY(once.isDone());
+        // An action may use the same Once again: it is not called under the lock.
+        Once nested;
+        bool inner = true;
+        QVERIFY(nested.run([&] { inner = nested.run([] {}); }));
+        QVERIFY(!inner);
+    }
+
+    void reachAnswersForListeningClosedAndSilentServers()
+    {
+        QTcpServer listening;
+        QVERIFY(listening.listen(QHostAddress::LocalHost));
+        QCOMPARE(QCoro::waitFor(nasAt(listening.serverPort()).reach(5s)), NAS::Reach::ok);
+
+        QTcpServer closing;
+        QVERIFY(closing.listen(QHostAddress::LocalHost));
+        const quint16 closedPort = closing.serverPort();
+        closing.close();
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(QCoro::waitFor(nasAt(closedPort).reach(5s)), NAS::Reach::unreachable);
+        QVERIFY2(clock.elapsed() < 4000,
+                 "a refused connection answers without waiting for the time-out");
+
+        const SilentServer silent;
+        QVERIFY(silent.port() != 0);
+        clock.restart();
+        QCOMPARE(QCoro::waitFor(nasAt(silent.port()).reach(1500ms)), NAS::Reach::unreachable);
+        QVERIFY2(clock.elapsed() >= 1490,
+                 qPrintable(QStringLiteral("answered after %1 ms").arg(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 4000,
+                 qPrintable(QStringLiteral("answered after %1 ms").arg(clock.elapsed())));
+
+        QCOMPARE(QCoro::waitFor(NAS{QUrl(QStringLiteral("smb:///share"))}.reach(1s)),
+                 NAS::Reach::unreachable);
+    }
+
+    void aLocalFolderStandsForTheShareRoot()
+    {
+        QTemporaryDir temp;
+        QVERIFY(temp.isValid());
+        const NAS nas{QUrl::fromLocalFile(temp.path())};
+        QVERIFY(nas.isLocalFolder());
+        QCOMPARE(QCoro::waitFor(nas.reach(1s)), NAS::Reach::ok);
+        QVERIFY(nas.isMounted());
+        // Mounted, but without the drop folder.
+        QCOMPARE(nas.mountedDropRoot(), std::nullopt);
+        QCOMPARE(QCoro::waitFor(nas.mount({})), 0);
+
+        QVERIFY(QDir(temp.path()).mkpath(QStringLiteral("Halcyon_Drop/Reels")));
+        QCOMPARE(nas.mountedDropRoot(),
+                 QUrl::fromLocalFile(temp.path() + QStringLiteral("/Halcyon_Drop/Reels/")));
+
+        const NAS missing{QUrl::fromLocalFile(temp.path() + QStringLiteral("/gone"))};
+        QCOMPARE(QCoro::waitFor(missing.reach(1s)), NAS::Reach::unreachable);
+        QVERIFY(!missing.isMounted());
+        QCOMPARE(missing.mountedDropRoot(), std::nullopt);
+        const int code = QCoro::waitFor(missing.mount({}));
+        QVERIFY(code != 0);
+        QVERIFY(NAS::mountMessage(code).contains(QString::number(code)));
+    }
+
+    void mountThatCannotStartAnswersANonZeroCode()
+    {
+        bool asked = false;
+        const auto ask = [&](const NAS::SignIn &, NAS::Answer) { asked = true; };
+        QCOMPARE(QCoro::waitFor(NAS{QUrl(QStringLiteral("ftp://nas.invalid/share"))}.mount(ask)),
+                 int(NAS::notSupported));
+        QCOMPARE(QCoro::waitFor(NAS{QUrl(QStringLiteral("smb:///share"))}.mount(ask)),
+                 int(NAS::notSupported));
+        QVERIFY(!asked);
+    }
+
+private:
+    static NAS nasAt(quint16 port)
+    {
+        return NAS{QUrl(QStringLiteral("smb://127.0.0.1:%1/share").arg(port))};
+    }
+};
+
+QTEST_GUILESS_MAIN(NASTest)
+#include "NASTest.moc"
