@@ -23,7 +23,19 @@ constexpr int exitOk = 0;
 constexpr int exitProblems = 1;
 constexpr int exitUsage = 2;
 
-const char usage[] = "usage: tessera-check [--surface SURFACE] [--json] FILE...";
+const char usage[] = "Usage: tessera-check [--surface SURFACE] [--json] FILE...";
+const char help[] =
+    "Usage: tessera-check [--surface SURFACE] [--json] FILE...\n"
+    "Checks exported reel movies against the show's export rules, the way Tessera does before\n"
+    "it copies them. All files are judged together, so their running times are compared.\n"
+    "\n"
+    "  --surface SURFACE  judge every file as SURFACE (awall, bwall, cwall, dwall, floor,\n"
+    "                     surtitles) instead of taking each file's surface from its name\n"
+    "  --json             print one JSON array instead of text\n"
+    "  -h, --help         show this help\n"
+    "\n"
+    "Exit status: 0 when no file has a problem, 1 when some file has one, 2 for a usage error\n"
+    "or a file that cannot be opened.\n";
 
 QJsonValue readingJson(const PreCheck::Reading &reading)
 {
@@ -75,16 +87,16 @@ int main(int argc, char *argv[])
                                  QStringLiteral("FILE..."));
 
     if (!parser.parse(app.arguments())) {
-        err << "tessera-check: " << parser.errorText() << "\n" << usage << "\n";
+        err << "tessera-check: " << parser.errorText() << " " << usage << "\n";
         return exitUsage;
     }
     if (parser.isSet(helpOption)) {
-        out << parser.helpText();
+        out << help;
         return exitOk;
     }
     const QStringList paths = parser.positionalArguments();
     if (paths.isEmpty()) {
-        err << "tessera-check: no files given\n" << usage << "\n";
+        err << "tessera-check: no files given. " << usage << "\n";
         return exitUsage;
     }
     std::optional<Surface> forced;

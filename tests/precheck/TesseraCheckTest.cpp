@@ -1,0 +1,180 @@
+#include "MovieFixtures.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace fixtures;
+
+class TesseraCheckTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_surtitles; // a full-size surtitles movie: passes every rule
+    QString m_wall;      // a small A wall movie: wrong size, 1 s
+    QString m_longWall;  // the same, 2 s
+    QString m_cut;       // the small movie cut short
+
+    struct Run
+    {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+
+    Run check(const QStringList &arguments)
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(TESSERA_CHECK_PROGRAM), arguments);
+        Run run;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return run;
+        run.status = process.exitCode();
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    QString make(const QString &name, const QString &source, const QStringList &codec)
+    {
+        const QString path = m_dir.filePath(name);
+        if (!ffmpeg(QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                source} +
+                    codec + QStringList{path}))
+            qWarning() << "ffmpeg could not make" << name;
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QStringList lt{QStringLiteral("-c:v"), QStringLiteral("prores_ks"),
+                             QStringLiteral("-profile:v"), QStringLiteral("1")};
+        m_surtitles =
+            make(QStringLiteral("Reel1_surtitles.mov"),
+                 QStringLiteral("color=c=black:s=5612x304:r=30:d=0.1"),
+                 {QStringLiteral("-c:v"), QStringLiteral("prores_ks"), QStringLiteral("-profile:v"),
+                  QStringLiteral("4"), QStringLiteral("-pix_fmt"), QStringLiteral("yuva444p10le")});
+        m_wall = make(QStringLiteral("Reel1_A_wall.mov"),
+                      QStringLiteral("color=c=red:s=64x32:r=30:d=1"), lt);
+        m_longWall = make(QStringLiteral("Reel1_B_wall.mov"),
+                          QStringLiteral("color=c=red:s=64x32:r=30:d=2"), lt);
+        QFile file(m_wall);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        m_cut = m_dir.filePath(QStringLiteral("Reel1_floor.mov"));
+        QVERIFY(writeFile(m_cut, file.readAll().chopped(10)));
+    }
+
+    void aMovieThatPassesExitsZero()
+    {
+        const Run run = check({m_surtitles});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, QStringLiteral("Reel1_surtitles.mov: Surtitles\n  ok\n"
+                                         "You dropped 1 file. Most reels have 6 (A, B, C, D, "
+                                         "Floor, Surtitles). Missing: A, B, C, D, Floor.\n"));
+        QCOMPARE(run.err, QString());
+    }
+
+    void problemsAreListedPerFileAndLengthsSpanTheFiles()
+    {
+        const Run run = check({m_wall, m_surtitles, m_cut, m_longWall});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.out,
+                 QStringLiteral(
+                     "Reel1_A_wall.mov: A wall\n"
+                     "  Is 64×32, should be 7972×3424 for the A wall.\n"
+                     "Reel1_surtitles.mov: Surtitles\n"
+                     "  Runs 0.10 s, the rest of the reel runs 1.00 s.\n"
+                     "Reel1_floor.mov: Floor\n"
+                     "  Isn't a finished QuickTime movie: it is still exporting or was cut short. "
+                     "Export it again.\n"
+                     "Reel1_B_wall.mov: B wall\n"
+                     "  Is 64×32, should be 5612×3424 for the B wall.\n"
+                     "  Runs 2.00 s, the rest of the reel runs 1.00 s.\n"
+                     "You dropped 4 files. Most reels have 6 (A, B, C, D, Floor, Surtitles). "
+                     "Missing: C, D.\n"));
+    }
+
+    void oneSurfaceCanBeGivenForAllFiles()
+    {
+        const QString unnamed = m_dir.filePath(QStringLiteral("export.mov"));
+        QVERIFY(QFile::copy(m_surtitles, unnamed));
+        Run run = check({unnamed});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, QStringLiteral("export.mov: no surface\n  ok\n"
+                                         "You dropped 1 file. Most reels have 6 (A, B, C, D, "
+                                         "Floor, Surtitles). Missing: A, B, C, D, Floor, "
+                                         "Surtitles.\n"));
+        run = check({QStringLiteral("--surface"), QStringLiteral("awall"), unnamed, m_surtitles});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.out.startsWith(QStringLiteral("export.mov: A wall\n  Is ProRes 4444, should "
+                                                  "be ProRes 422 LT.\n  Is 5612×304, should be "
+                                                  "7972×3424 for the A wall.\n")));
+        QVERIFY(run.out.contains(QStringLiteral("Reel1_surtitles.mov: A wall\n")));
+    }
+
+    void jsonDescribesEveryReading()
+    {
+        const QString broken = m_dir.filePath(QStringLiteral("broken_dwall.mov"));
+        QVERIFY(writeFile(broken, ftyp() + atom("moov", mvhd(0, 600, 600) + atom("trak"))));
+        const Run run = check({QStringLiteral("--json"), m_surtitles, m_cut, broken});
+        QCOMPARE(run.status, 1);
+        QJsonParseError error;
+        const QJsonArray array = QJsonDocument::fromJson(run.out.toUtf8(), &error).array();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(array.size(), 3);
+
+        const QJsonObject movie = array[0].toObject();
+        QCOMPARE(movie[QStringLiteral("name")].toString(), QStringLiteral("Reel1_surtitles.mov"));
+        QCOMPARE(movie[QStringLiteral("surface")].toString(), QStringLiteral("surtitles"));
+        QCOMPARE(movie[QStringLiteral("problems")].toArray(), QJsonArray());
+        const QJsonObject reading = movie[QStringLiteral("reading")].toObject();
+        QCOMPARE(reading, (QJsonObject{{QStringLiteral("kind"), QStringLiteral("movie")},
+                                       {QStringLiteral("width"), 5612},
+                                       {QStringLiteral("height"), 304},
+                                       {QStringLiteral("codec"), QStringLiteral("ap4h")},
+                                       {QStringLiteral("fps"), 30},
+                                       {QStringLiteral("videoTracks"), 1},
+                                       {QStringLiteral("otherTracks"), QJsonArray()},
+                                       {QStringLiteral("duration"), 0.1}}));
+
+        QCOMPARE(array[1].toObject()[QStringLiteral("reading")].toObject(),
+                 (QJsonObject{{QStringLiteral("kind"), QStringLiteral("unfinished")}}));
+        const QJsonObject unreadable = array[2].toObject();
+        QCOMPARE(unreadable[QStringLiteral("surface")].toString(), QStringLiteral("dwall"));
+        QCOMPARE(
+            unreadable[QStringLiteral("reading")].toObject(),
+            (QJsonObject{{QStringLiteral("kind"), QStringLiteral("unreadable")},
+                         {QStringLiteral("detail"), QStringLiteral("track 1 has no media box")}}));
+        QCOMPARE(
+            unreadable[QStringLiteral("problems")].toArray(),
+            QJsonArray{QStringLiteral("Couldn't be read as a movie (track 1 has no media box).")});
+    }
+
+    void mistakesInTheCommandExitTwo()
+    {
+        const QList<QStringList> mistakes{
+            {},
+            {QStringLiteral("--colour"), m_wall},
+            {QStringLiteral("--surface"), QStringLiteral("A wall"), m_wall},
+            {QStringLiteral("--surface")},
+            {m_wall, m_dir.filePath(QStringLiteral("missing.mov"))},
+            {m_dir.path()},
+        };
+        for (const QStringList &arguments : mistakes) {
+            const Run run = check(arguments);
+            QCOMPARE(run.status, 2);
+            QCOMPARE(run.out, QString());
+            QVERIFY2(run.err.startsWith(QStringLiteral("tessera-check: ")), qPrintable(run.err));
+            QCOMPARE(run.err.count(u'\n'), 1);
+        }
+        const Run missing = check({m_wall, m_dir.filePath(QStringLiteral("missing.mov"))});
+        QVERIFY(
+            missing.err.contains(QStringLiteral("missing.mov couldn't be opened: no such file")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TesseraCheckTest)
+#include "TesseraCheckTest.moc"
