@@ -113,6 +113,23 @@ QCoro::Task<Result<Done>> helpTo(ReelCheckAPI api, HelpRequest request)
     co_return Done{};
 }
 
+// How many bytes at the end start a UTF-8 sequence that the end cut short (0 when none does).
+qsizetype incompleteTail(const QByteArray &bytes)
+{
+    const qsizetype size = bytes.size();
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes.at(size - back));
+        if ((byte & 0xC0) == 0x80)
+            continue; // a continuation byte: look further back for the lead
+        const int length = byte >= 0xF0 && byte <= 0xF4   ? 4
+                           : byte >= 0xE0 && byte <= 0xEF ? 3
+                           : byte >= 0xC2 && byte <= 0xDF ? 2
+                                                          : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
 bool worthRepeating(const APIError &error, bool retrying)
 {
     if (error.is<APIError::Uncertain>())
@@ -212,8 +229,13 @@ QString ReelCheckAPI::replyMessage(const QByteArray &body)
 {
     if (const auto message = Wire::readErrorReply(body))
         return *message;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    return decoder.decode(body.left(200));
+    QByteArray head = body.left(200);
+    // A character cut off at byte 200 becomes one U+FFFD; Qt would give one per byte.
+    const qsizetype cut = incompleteTail(head);
+    if (cut == 0)
+        return QString::fromUtf8(head);
+    head.chop(cut);
+    return QString::fromUtf8(head) + QChar(QChar::ReplacementCharacter);
 }
 
 APIError ReelCheckAPI::statusError(int statusCode, const QByteArray &body)

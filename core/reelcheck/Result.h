@@ -12,6 +12,10 @@ template<typename T>
 class Result
 {
 public:
+    // Only as storage to assign to later (QCoro::waitFor needs one): an outcome nobody knows yet.
+    Result()
+        : m_outcome(std::in_place_index<1>, APIError::uncertain(QString()))
+    {}
     Result(T value)
         : m_outcome(std::in_place_index<0>, std::move(value))
     {}

@@ -40,16 +40,12 @@ std::optional<qint64> integer(const QJsonValue &value)
 {
     if (!value.isDouble())
         return std::nullopt;
-    // The parser keeps whole numbers that fit as exact integers and everything else as a double.
+    // Qt's parser keeps a number as an exact integer when its text is a whole number that fits,
+    // or when its value is whole and fits (12.0); 7.5, 1e19 and 9223372036854775808 stay doubles.
     const QCborValue cbor = QCborValue::fromJsonValue(value);
-    if (cbor.isInteger())
-        return cbor.toInteger();
-    const double d = value.toDouble();
-    // 2^63 itself does not fit; -2^63 does.
-    constexpr double limit = 9223372036854775808.0;
-    if (!std::isfinite(d) || std::trunc(d) != d || d >= limit || d < -limit)
+    if (!cbor.isInteger())
         return std::nullopt;
-    return static_cast<qint64>(d);
+    return cbor.toInteger();
 }
 
 std::optional<QStringList> strings(const QJsonValue &value)

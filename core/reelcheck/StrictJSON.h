@@ -15,8 +15,8 @@ std::optional<QJsonObject> object(const QByteArray &bytes);
 // The document's top level when it is an array.
 std::optional<QJsonArray> array(const QByteArray &bytes);
 
-// A JSON number that is a whole value fitting a signed 64-bit integer. 3.5 fails, and so does
-// 1e19, which the JSON parser keeps only as a double.
+// A JSON number that is a whole value fitting a signed 64-bit integer. 3.5 fails, and so do 1e19
+// and 9223372036854775808, which the JSON parser keeps only as doubles.
 std::optional<qint64> integer(const QJsonValue &value);
 // Every element a string.
 std::optional<QStringList> strings(const QJsonValue &value);

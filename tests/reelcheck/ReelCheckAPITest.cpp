@@ -1,0 +1,360 @@
+#include "core/reelcheck/ReelCheckAPI.h"
+
+#include <QTest>
+
+#include <deque>
+
+using namespace tessera;
+
+namespace {
+
+// Answers from a script and keeps every request it was handed.
+class ScriptedTransport : public HTTPTransport
+{
+public:
+    std::deque<TransportOutcome> answers;
+    QList<HTTPRequest> requests;
+
+    void reply(int status, QByteArray body = {}) { answers.push_back(HTTPReply{status, body}); }
+    void fail(TransportError::Code code)
+    {
+        answers.push_back(TransportError{code, QStringLiteral("detail of the failure")});
+    }
+
+    QCoro::Task<TransportOutcome> send(HTTPRequest request) override
+    {
+        requests.append(request);
+        if (answers.empty())
+            co_return TransportError{TransportError::Code::other, QStringLiteral("no script")};
+        TransportOutcome next = answers.front();
+        answers.pop_front();
+        co_return next;
+    }
+};
+
+SubmissionRequest sampleRequest()
+{
+    SubmissionRequest request;
+    request.reelID = QStringLiteral("recReel1");
+    request.version = QStringLiteral("2412051430");
+    request.editor = QStringLiteral("Mira Lantz");
+    request.files = {QStringLiteral("00_TST_Reel1_awall_v2412051430.mov")};
+    request.key = QStringLiteral("5C3F8A7E-1111-4000-8000-00000000000A");
+    return request;
+}
+
+QByteArray headerValue(const HTTPRequest &request, const QByteArray &name)
+{
+    for (const auto &[key, value] : request.headers)
+        if (key == name)
+            return value;
+    return {};
+}
+
+QList<QByteArray> headerNames(const HTTPRequest &request)
+{
+    QList<QByteArray> names;
+    for (const auto &header : request.headers)
+        names.append(header.first);
+    return names;
+}
+
+} // namespace
+
+class ReelCheckAPITest : public QObject
+{
+    Q_OBJECT
+
+    std::shared_ptr<ScriptedTransport> transport;
+    ReelCheckAPI api;
+
+private Q_SLOTS:
+    void init()
+    {
+        transport = std::make_shared<ScriptedTransport>();
+        api = ReelCheckAPI{QUrl(QStringLiteral("http://vx9.test:8790")), transport, 10.0,
+                           std::nullopt};
+    }
+
+    void requestsCarryTheirHeadersInOrder()
+    {
+        transport->reply(200, R"({"nas_ok":true,"airtable_ok":true})");
+        QVERIFY(QCoro::waitFor(api.health()));
+        const HTTPRequest get = transport->requests.at(0);
+        QCOMPARE(get.method, QByteArray("GET"));
+        QCOMPARE(get.url, QUrl(QStringLiteral("http://vx9.test:8790/api/health")));
+        QCOMPARE(headerNames(get), QList<QByteArray>({"X-Tessera", "Accept"}));
+        QCOMPARE(headerValue(get, "X-Tessera"), QByteArray("1"));
+        QCOMPARE(get.body, std::nullopt);
+        QCOMPARE(get.timeout, 10.0);
+
+        api.apiKey = QString();
+        transport->reply(200, R"({"id":"s1"})");
+        QVERIFY(QCoro::waitFor(api.submit(sampleRequest())));
+        const HTTPRequest post = transport->requests.at(1);
+        QCOMPARE(post.method, QByteArray("POST"));
+        QCOMPARE(post.url.path(), QStringLiteral("/api/submissions"));
+        QCOMPARE(headerNames(post), QList<QByteArray>({"X-Tessera", "Accept", "Content-Type"}));
+        QCOMPARE(headerValue(post, "Content-Type"), QByteArray("application/json"));
+        QCOMPARE(Wire::readSubmissionRequest(post.body.value_or(QByteArray())), sampleRequest());
+
+        api.apiKey = QStringLiteral("s3cret");
+        api.timeout = 2.5;
+        api.base = QUrl(QStringLiteral("http://vx9.test:8790/prefix/"));
+        transport->reply(200, R"({"ok":true})");
+        QVERIFY(QCoro::waitFor(api.help(HelpRequest{})));
+        const HTTPRequest help = transport->requests.at(2);
+        QCOMPARE(help.url.path(), QStringLiteral("/prefix/api/help"));
+        QCOMPARE(headerNames(help),
+                 QList<QByteArray>({"X-Tessera", "X-Tessera-Key", "Accept", "Content-Type"}));
+        QCOMPARE(headerValue(help, "X-Tessera-Key"), QByteArray("s3cret"));
+        QCOMPARE(help.timeout, 2.5);
+    }
+
+    void submissionIDIsOnePathSegment()
+    {
+        transport->reply(200, R"({"id":"x"})");
+        transport->reply(200, R"({"id":"x"})");
+        QVERIFY(QCoro::waitFor(api.submission(QStringLiteral("recAB12"))));
+        QVERIFY(QCoro::waitFor(api.submission(QStringLiteral("a/b c?d#é"))));
+        QCOMPARE(transport->requests.at(0).url.toString(QUrl::FullyEncoded),
+                 QStringLiteral("http://vx9.test:8790/api/submissions/recAB12"));
+        QCOMPARE(transport->requests.at(1).url.toString(QUrl::FullyEncoded),
+                 QStringLiteral("http://vx9.test:8790/api/submissions/a%2Fb%20c%3Fd%23%C3%A9"));
+    }
+
+    void statusCodesBecomeErrors()
+    {
+        struct Case
+        {
+            int status;
+            QByteArray body;
+            APIError error;
+        };
+        const QByteArray longText = QByteArray(150, 'x') + QByteArray(100, 'y');
+        const Case cases[] = {
+            {400, R"({"error":"No such reel."})", APIError::rejected("No such reel.")},
+            {400, "plain words", APIError::rejected("plain words")},
+            {401, R"({"error":"key"})", APIError::notAllowed()},
+            {403, {}, APIError::notAllowed()},
+            {429, {}, APIError::rateLimited()},
+            {502, R"({"error":"Airtable said no"})", APIError::airtable("Airtable said no")},
+            {503, {}, APIError::notSetUp()},
+            {500, longText, APIError::http(500, QString::fromLatin1(longText.left(200)))},
+            {404, {}, APIError::http(404, QString())},
+            {418, R"({"error":5})", APIError::http(418, R"({"error":5})")},
+            {301, {}, APIError::http(301, QString())},
+        };
+        for (const Case &c : cases) {
+            transport->reply(c.status, c.body);
+            const auto result = QCoro::waitFor(api.reels());
+            QVERIFY(!result);
+            QVERIFY2(result.error() == c.error, qPrintable(QString::number(c.status)));
+        }
+        QCOMPARE(APIError::http(404, QString()).description(),
+                 QStringLiteral("The reel check answered with an error (404). "));
+    }
+
+    void replyMessageReplacesBrokenUTF8()
+    {
+        // "é" is two bytes; cutting at 200 splits the last one.
+        const QByteArray cut = QByteArray(199, 'a') + "\xC3\xA9";
+        QCOMPARE(ReelCheckAPI::replyMessage(cut), QString(199, u'a') + QChar(0xFFFD));
+        QCOMPARE(ReelCheckAPI::replyMessage(QByteArray(198, 'a') + "\xE2\x82\xAC"),
+                 QString(198, u'a') + QChar(0xFFFD));
+        QCOMPARE(ReelCheckAPI::replyMessage(QByteArray(199, 'a') + "\xF0\x9F\x98\x80"),
+                 QString(199, u'a') + QChar(0xFFFD));
+        QCOMPARE(ReelCheckAPI::replyMessage(QByteArray(196, 'a') + "\xF0\x9F\x98\x80"),
+                 QString(196, u'a') + QStringLiteral("\U0001F600"));
+        QCOMPARE(ReelCheckAPI::replyMessage("ok \xFF end"), QStringLiteral("ok \uFFFD end"));
+        QCOMPARE(ReelCheckAPI::replyMessage({}), QString());
+    }
+
+    void successfulRepliesMustRead()
+    {
+        transport->reply(204, {});
+        QCOMPARE(QCoro::waitFor(api.health()).error(), APIError::badResponse());
+        transport->reply(200, R"({"id":"s1","number":"7"})");
+        QCOMPARE(QCoro::waitFor(api.submit(sampleRequest())).error(), APIError::badResponse());
+        transport->reply(200, R"({"ok":false})");
+        QCOMPARE(QCoro::waitFor(api.help(HelpRequest{})).error(), APIError::badResponse());
+        transport->reply(200, R"({"ok":"true"})");
+        QCOMPARE(QCoro::waitFor(api.help(HelpRequest{})).error(), APIError::badResponse());
+        transport->reply(200, R"({"reels":[{"id":"r","name":"00_TST_Reel1"}]})");
+        QCOMPARE(QCoro::waitFor(api.reels()).value(),
+                 QList<Reel>({{QStringLiteral("r"), QStringLiteral("00_TST_Reel1")}}));
+
+        transport->reply(200, R"([{"id":"U1","real_name":"Mira Lantz"}])");
+        transport->reply(200, R"({"users":[{"id":"U2","name":"kit"}]})");
+        transport->reply(200, R"([])");
+        transport->reply(200, R"({"members":[]})");
+        QCOMPARE(QCoro::waitFor(api.slackUsers()).value().at(0).realName,
+                 QStringLiteral("Mira Lantz"));
+        QCOMPARE(QCoro::waitFor(api.slackUsers()).value().at(0).name, QStringLiteral("kit"));
+        QCOMPARE(QCoro::waitFor(api.slackUsers()).value(), QList<SlackUser>());
+        QCOMPARE(QCoro::waitFor(api.slackUsers()).error(), APIError::badResponse());
+    }
+
+    void transportFailuresSplitByWhetherTheRequestMayHaveArrived()
+    {
+        using C = TransportError::Code;
+        for (C code : {C::cannotConnectToHost, C::cannotFindHost, C::dnsLookupFailed,
+                       C::notConnectedToInternet, C::badURL, C::unsupportedURL,
+                       C::secureConnectionRequired, C::cancelled}) {
+            transport->fail(code);
+            const auto result = QCoro::waitFor(api.health());
+            QVERIFY(result.error().is<APIError::Unreachable>());
+            QCOMPARE(result.error().as<APIError::Unreachable>()->detail,
+                     QStringLiteral("detail of the failure"));
+        }
+        for (C code : {C::timedOut, C::networkConnectionLost, C::other}) {
+            transport->fail(code);
+            QVERIFY(QCoro::waitFor(api.health()).error().is<APIError::Uncertain>());
+        }
+        transport->answers.push_back(APIError::badResponse());
+        QCOMPARE(QCoro::waitFor(api.health()).error(), APIError::badResponse());
+        // The detail never shows in the sentence.
+        QCOMPARE(APIError::uncertain(QStringLiteral("socket 12 closed")).description(),
+                 QStringLiteral("Tessera couldn't confirm that VX9 got the submission."));
+    }
+
+    void submitSafelyRepeatsOnlyWhileTheOutcomeIsUnclear()
+    {
+        using C = TransportError::Code;
+        int uncertainCalls = 0;
+        QList<std::chrono::milliseconds> pauses;
+        const ReelCheckAPI::Sleeper sleep = [&](std::chrono::milliseconds pause) -> QCoro::Task<> {
+            pauses.append(pause);
+            co_return;
+        };
+        const auto run = [&] {
+            return QCoro::waitFor(api.submitSafely(
+                sampleRequest(), 4, std::chrono::seconds(3), [&] { ++uncertainCalls; }, sleep));
+        };
+
+        // Unreachable at once: passed on, no repeat.
+        transport->fail(C::cannotConnectToHost);
+        QVERIFY(run().error().is<APIError::Unreachable>());
+        QCOMPARE(transport->requests.size(), 1);
+        QCOMPARE(uncertainCalls, 0);
+
+        // Uncertain, then unreachable: unreachable counts as unclear once retrying.
+        init();
+        transport->fail(C::timedOut);
+        transport->fail(C::cannotConnectToHost);
+        transport->reply(201, R"({"id":"s9","number":9})");
+        const auto third = run();
+        QCOMPARE(third.value(), SubmissionCreated({QStringLiteral("s9"), 9}));
+        QCOMPARE(transport->requests.size(), 3);
+        QCOMPARE(uncertainCalls, 2);
+        QCOMPARE(pauses, QList<std::chrono::milliseconds>(2, std::chrono::seconds(3)));
+        // Every attempt sends the same body, so the same key.
+        QCOMPARE(transport->requests.at(0).body, transport->requests.at(2).body);
+
+        // After an uncertain attempt a rejection is final.
+        init();
+        uncertainCalls = 0;
+        transport->fail(C::networkConnectionLost);
+        transport->reply(400, R"({"error":"Bad version."})");
+        QCOMPARE(run().error(), APIError::rejected("Bad version."));
+        QCOMPARE(transport->requests.size(), 2);
+
+        // 5xx, Airtable and rate limits are repeated only after an unclear attempt.
+        for (int status : {500, 502, 429}) {
+            init();
+            transport->reply(status);
+            QVERIFY(!run());
+            QCOMPARE(transport->requests.size(), 1);
+            init();
+            transport->fail(C::timedOut);
+            transport->reply(status);
+            transport->reply(200, R"({"id":"s1"})");
+            QVERIFY(run());
+            QCOMPARE(transport->requests.size(), 3);
+        }
+        // 404 is never repeated, 503 neither.
+        for (int status : {404, 503}) {
+            init();
+            transport->fail(C::timedOut);
+            transport->reply(status);
+            QVERIFY(!run());
+            QCOMPARE(transport->requests.size(), 2);
+        }
+
+        // Nothing but unclear outcomes: five attempts, four calls, then give up with the count.
+        init();
+        uncertainCalls = 0;
+        for (int i = 0; i < 10; ++i)
+            transport->fail(C::timedOut);
+        QCOMPARE(run().error(), APIError::uncertain(QStringLiteral("no answer after 5 tries")));
+        QCOMPARE(transport->requests.size(), 5);
+        QCOMPARE(uncertainCalls, 4);
+
+        // No repeats allowed: the first unclear outcome ends it.
+        init();
+        transport->fail(C::timedOut);
+        const auto once = QCoro::waitFor(
+            api.submitSafely(sampleRequest(), 0, std::chrono::seconds(3), {}, sleep));
+        QCOMPARE(once.error(), APIError::uncertain(QStringLiteral("no answer after 1 tries")));
+    }
+
+    void submitSafelyWaitsOnARealTimerByDefault()
+    {
+        transport->fail(TransportError::Code::timedOut);
+        transport->reply(200, R"({"id":"s1"})");
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(QCoro::waitFor(
+            api.submitSafely(sampleRequest(), 4, std::chrono::milliseconds(200), {})));
+        QVERIFY(clock.elapsed() >= 190);
+    }
+
+    void callsOutliveTheClientThatStartedThem()
+    {
+        // The caller may drop or replace its client while a call waits.
+        auto slow = std::make_shared<ScriptedTransport>();
+        slow->reply(200, R"({"nas_ok":true,"airtable_ok":true})");
+        QCoro::Task<Result<Health>> task = [&] {
+            ReelCheckAPI shortLived{QUrl(QStringLiteral("http://h:1")), slow, 1.0, std::nullopt};
+            return shortLived.health();
+        }();
+        QVERIFY(QCoro::waitFor(std::move(task)));
+    }
+
+    void everySentenceAsWritten()
+    {
+        QCOMPARE(
+            APIError::unreachable(QStringLiteral("x")).description(),
+            QStringLiteral("Can't reach the reel check on VX9. Are you on the Kestrel network?"));
+        QCOMPARE(APIError::rejected(QStringLiteral("Bad.")).description(),
+                 QStringLiteral("The reel check refused this: Bad."));
+        QCOMPARE(
+            APIError::airtable(QStringLiteral("x")).description(),
+            QStringLiteral("The reel check couldn't save to Airtable. Try again in a minute."));
+        QCOMPARE(APIError::http(500, QStringLiteral("Boom")).description(),
+                 QStringLiteral("The reel check answered with an error (500). Boom"));
+        QCOMPARE(APIError::notAllowed().description(),
+                 QStringLiteral("VX9 didn't accept this copy of Tessera. Check for updates "
+                                "(Tessera menu), or tell Vesko."));
+        QCOMPARE(APIError::rateLimited().description(),
+                 QStringLiteral("VX9 is getting a lot of submissions right now. Wait a minute, "
+                                "then press Try again."));
+        QCOMPARE(APIError::notSetUp().description(),
+                 QStringLiteral("Submitting from Tessera isn't set up on VX9 yet. Tell Vesko."));
+        QCOMPARE(APIError::badResponse().description(),
+                 QStringLiteral("The reel check sent an answer Tessera doesn't understand."));
+    }
+
+    void accessKeyComesFromTheBuildThenTheEnvironment()
+    {
+        const auto env = std::optional<QString>(QStringLiteral("from-env"));
+        QCOMPARE(ReelCheckAPI::resolveKey(QStringLiteral("built"), env), QStringLiteral("built"));
+        QCOMPARE(ReelCheckAPI::resolveKey(QStringLiteral("__API_KEY__"), env), env);
+        QCOMPARE(ReelCheckAPI::resolveKey(QString(), QString()), QString());
+        QCOMPARE(ReelCheckAPI::resolveKey(QString(), std::nullopt), std::nullopt);
+        QCOMPARE(ReelCheckAPI::defaultBase().port(), 8790);
+    }
+};
+
+QTEST_GUILESS_MAIN(ReelCheckAPITest)
+#include "ReelCheckAPITest.moc"
