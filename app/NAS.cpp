@@ -159,17 +159,15 @@ private:
             return;
         }
         ++asks;
+        // The service asks again only when the credentials it was given were refused. Declining
+        // lets GVfs end the attempt itself (FAILED_HANDLED), so that an immediate retry does not
+        // meet the attempt still winding down.
+        if (asks > 1 || !ask) {
+            refused = asks > 1;
+            g_mount_operation_reply(operation, G_MOUNT_OPERATION_ABORTED);
+            return;
+        }
         askPending = true;
-        // The service asks again only when the credentials it was given were refused.
-        if (asks > 1) {
-            refused = true;
-            finish(NAS::refusedSignIn);
-            return;
-        }
-        if (!ask) {
-            finish(NAS::cancelled);
-            return;
-        }
         // The editor's time in the sign-in dialog is not the server's time.
         deadline.stop();
         NAS::SignIn signIn;
@@ -191,11 +189,12 @@ private:
 
     void answer(const std::optional<NAS::Credentials> &credentials)
     {
+        askPending = false;
+        deadline.start(timeout);
         if (!credentials) {
-            finish(NAS::cancelled);
+            g_mount_operation_reply(operation, G_MOUNT_OPERATION_ABORTED);
             return;
         }
-        askPending = false;
         if (credentials->anonymous) {
             g_mount_operation_set_anonymous(operation, TRUE);
         } else {
@@ -208,12 +207,14 @@ private:
         // The application keeps no passwords; the editor signs in again next time.
         g_mount_operation_set_password_save(operation, G_PASSWORD_SAVE_NEVER);
         g_mount_operation_reply(operation, G_MOUNT_OPERATION_HANDLED);
-        deadline.start(timeout);
     }
 
-    static void onAskPassword(GMountOperation *, const char *message, const char *user,
+    static void onAskPassword(GMountOperation *operation, const char *message, const char *user,
                               const char *domain, GAskPasswordFlags flags, gpointer self)
     {
+        // GMountOperation's own handler would answer "unhandled" from an idle callback while
+        // the sign-in dialog is still open.
+        g_signal_stop_emission_by_name(operation, "ask-password");
         static_cast<MountAttempt *>(self)->askPassword(message, user, domain, flags);
     }
 
@@ -221,6 +222,7 @@ private:
     static void onAskQuestion(GMountOperation *operation, const char *, const char **,
                               gpointer self)
     {
+        g_signal_stop_emission_by_name(operation, "ask-question");
         static_cast<MountAttempt *>(self)->questionDeclined = true;
         g_mount_operation_reply(operation, G_MOUNT_OPERATION_ABORTED);
     }
