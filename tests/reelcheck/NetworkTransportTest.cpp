@@ -1,0 +1,230 @@
+#include "core/reelcheck/NetworkTransport.h"
+
+#include "core/reelcheck/ReelCheckAPI.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+using namespace tessera;
+
+namespace {
+
+// A loopback listener that reads one HTTP request per connection and then answers, stays silent
+// or hangs up, as told.
+class RawServer : public QObject
+{
+public:
+    enum class Mode { answer, silent, closeAfterRequest };
+
+    Mode mode = Mode::answer;
+    QByteArray answer;
+    QList<QByteArray> requests; // everything received, one entry per complete request
+    int connections = 0;
+
+    RawServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
+        if (!m_server.listen(QHostAddress::LocalHost, 0))
+            qFatal("cannot listen on loopback");
+    }
+
+    quint16 port() const { return m_server.serverPort(); }
+    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port())); }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            ++connections;
+            socket->setParent(this);
+            QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                m_buffers[socket] += socket->readAll();
+                handle(socket);
+            });
+        }
+    }
+
+    void handle(QTcpSocket *socket)
+    {
+        QByteArray &buffer = m_buffers[socket];
+        const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
+        if (headerEnd < 0)
+            return;
+        qsizetype length = 0;
+        for (const QByteArray &line : buffer.left(headerEnd).split('\n'))
+            if (line.toLower().startsWith("content-length:"))
+                length = line.mid(15).trimmed().toLongLong();
+        if (buffer.size() < headerEnd + 4 + length)
+            return;
+        requests.append(buffer.left(headerEnd + 4 + length));
+        buffer.remove(0, headerEnd + 4 + length);
+        switch (mode) {
+        case Mode::answer:
+            socket->write(answer);
+            socket->disconnectFromHost();
+            break;
+        case Mode::silent:
+            break;
+        case Mode::closeAfterRequest:
+            socket->abort();
+            break;
+        }
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+};
+
+QByteArray httpAnswer(int status, const QByteArray &reason, const QByteArray &body)
+{
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
+           "\r\nContent-Type: application/json\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+quint16 refusingPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+} // namespace
+
+class NetworkTransportTest : public QObject
+{
+    Q_OBJECT
+
+    std::shared_ptr<NetworkTransport> transport;
+
+    ReelCheckAPI client(const QUrl &base, double timeout = 5.0)
+    {
+        return ReelCheckAPI{base, transport, timeout, QStringLiteral("k3y-for-tests")};
+    }
+
+private Q_SLOTS:
+    void init() { transport = std::make_shared<NetworkTransport>(); }
+
+    void requestsGoOutWithTheirHeadersAndBody()
+    {
+        RawServer server;
+        server.answer = httpAnswer(201, "Created", R"({"id":"s1","number":4})");
+        SubmissionRequest request;
+        request.reelID = QStringLiteral("r1");
+        request.key = QStringLiteral("KEY-1");
+        const auto created = QCoro::waitFor(client(server.base()).submit(request));
+        QCOMPARE(created.value(), SubmissionCreated({QStringLiteral("s1"), 4}));
+        QCOMPARE(server.requests.size(), 1);
+        const QByteArray wire = server.requests.at(0);
+        QVERIFY2(wire.startsWith("POST /api/submissions HTTP/1.1\r\n"), wire.constData());
+        const qsizetype marker = wire.indexOf("\r\nX-Tessera: 1\r\n");
+        const qsizetype key = wire.indexOf("\r\nX-Tessera-Key: k3y-for-tests\r\n");
+        const qsizetype accept = wire.indexOf("\r\nAccept: application/json\r\n");
+        QVERIFY(marker >= 0 && key > marker && accept > key);
+        QVERIFY(wire.contains("\r\nContent-Type: application/json\r\n"));
+        QVERIFY(wire.endsWith(Wire::write(request)));
+    }
+
+    void errorStatusesArriveAsRepliesWithTheirBodies()
+    {
+        struct Case
+        {
+            int status;
+            QByteArray reason;
+            QByteArray body;
+            APIError error;
+        };
+        const Case cases[] = {
+            {400, "Bad Request", R"({"error":"No such reel."})",
+             APIError::rejected(QStringLiteral("No such reel."))},
+            {401, "Unauthorized", R"({"error":"key"})", APIError::notAllowed()},
+            {403, "Forbidden", {}, APIError::notAllowed()},
+            {404, "Not Found", {}, APIError::http(404, QString())},
+            {429, "Too Many Requests", {}, APIError::rateLimited()},
+            {500, "Internal Server Error", "It broke", APIError::http(500, "It broke")},
+            {502, "Bad Gateway", {}, APIError::airtable(QString())},
+            {503, "Service Unavailable", {}, APIError::notSetUp()},
+            {409, "Conflict", "clash", APIError::http(409, "clash")},
+        };
+        for (const Case &c : cases) {
+            RawServer server;
+            server.answer = httpAnswer(c.status, c.reason, c.body);
+            const auto result = QCoro::waitFor(client(server.base()).health());
+            QVERIFY(!result);
+            QVERIFY2(result.error() == c.error, qPrintable(result.error().description()));
+        }
+    }
+
+    void refusedConnectionCertainlyNeverArrived()
+    {
+        const QUrl base(QStringLiteral("http://127.0.0.1:%1").arg(refusingPort()));
+        const auto result = QCoro::waitFor(client(base).submit(SubmissionRequest{}));
+        QVERIFY(result.error().is<APIError::Unreachable>());
+    }
+
+    void badAddressesNeverLeave()
+    {
+        for (const char *base : {"http://", "ftp://127.0.0.1:1/", "127.0.0.1:8790"}) {
+            const auto result = QCoro::waitFor(client(QUrl(QString::fromLatin1(base))).health());
+            QVERIFY2(result.error().is<APIError::Unreachable>(), base);
+        }
+    }
+
+    void silenceEndsAsUncertainAfterTheTimeOut()
+    {
+        RawServer server;
+        server.mode = RawServer::Mode::silent;
+        QElapsedTimer clock;
+        clock.start();
+        const auto result = QCoro::waitFor(client(server.base(), 0.4).submit(SubmissionRequest{}));
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(result.error().is<APIError::Uncertain>(),
+                 qPrintable(result.error().description()));
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY2(elapsed >= 350 && elapsed < 5000, qPrintable(QString::number(elapsed)));
+    }
+
+    void hangingUpAfterTheRequestIsUncertain()
+    {
+        RawServer server;
+        server.mode = RawServer::Mode::closeAfterRequest;
+        const auto result = QCoro::waitFor(client(server.base()).submit(SubmissionRequest{}));
+        QVERIFY2(result.error().is<APIError::Uncertain>(),
+                 qPrintable(result.error().description()));
+        QVERIFY(server.requests.size() >= 1);
+    }
+
+    void abortingEndsTheCallAsCancelled()
+    {
+        RawServer server;
+        server.mode = RawServer::Mode::silent;
+        QTimer::singleShot(100, [this] { transport->abortAll(); });
+        const auto result = QCoro::waitFor(client(server.base(), 10.0).health());
+        QVERIFY(result.error().is<APIError::Unreachable>());
+    }
+
+    void theAccessKeyStaysOutOfEveryError()
+    {
+        RawServer silent;
+        silent.mode = RawServer::Mode::silent;
+        RawServer closing;
+        closing.mode = RawServer::Mode::closeAfterRequest;
+        const QUrl refusing(QStringLiteral("http://127.0.0.1:%1").arg(refusingPort()));
+        for (const QUrl &base : {silent.base(), closing.base(), refusing}) {
+            const APIError error = QCoro::waitFor(client(base, 0.3).health()).error();
+            const auto *unclear = error.as<APIError::Uncertain>();
+            const auto *unreachable = error.as<APIError::Unreachable>();
+            const QString detail = unclear ? unclear->detail : unreachable->detail;
+            QVERIFY(!detail.contains(QStringLiteral("k3y")));
+            QVERIFY(!error.description().contains(QStringLiteral("k3y")));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(NetworkTransportTest)
+#include "NetworkTransportTest.moc"
