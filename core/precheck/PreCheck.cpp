@@ -44,14 +44,10 @@ bool operator==(const Reading &a, const Reading &b)
 
 Reading read(const QString &path)
 {
-    // Each reader opens the file for itself, so the file is never held open between them.
-    const std::optional<double> duration = QuickTimeAtoms::movieDuration(path);
-    if (!duration)
-        return Reading::unfinished();
-    const MediaProbe::Result probed = MediaProbe::read(path);
-    if (!probed.ok())
-        return Reading::unreadable(probed.failure);
-    return Reading::movie(*probed.info, *duration);
+    // One open for both readers; a file that cannot be opened has no atom chain, so it reads as
+    // unfinished.
+    FileSource source(path);
+    return read(source);
 }
 
 Reading read(ByteSource &source)
