@@ -256,6 +256,35 @@ QString writePartial(int input, Descriptor &output, const QString &name, const P
     }
 }
 
+struct Placement
+{
+    // Writes the partial file, fsyncs and closes it; returns the digest of what was sent.
+    std::function<QString(Descriptor &)> fill;
+    // The size the partial file must have, asked for once it is written.
+    std::function<qint64()> expectedSize;
+    Progress checking;
+};
+
+// Fills a fresh partial file next to `to`, checks its size and its read-back digest, and gives it
+// the final name without replacing anything. Every failure removes the partial file.
+QString place(const QUrl &to, const QString &name, const Placement &placement)
+{
+    const Partial partial = createPartial(to, name);
+    Descriptor output(partial.fd);
+    try {
+        const QString digest = placement.fill(output);
+        const qint64 expected = placement.expectedSize();
+        if (size(partial.url, name) != expected)
+            throw CopyError::sizeMismatch(name);
+        if (sha256(partial.url, name, placement.checking) != digest)
+            throw CopyError::hashMismatch(name);
+        renameNoReplace(partial.url, to);
+        return digest;
+    } catch (...) {
+        abandon(partial, output, name);
+    }
+}
+
 bool linkRefused(int error)
 {
     return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS ||
@@ -272,19 +301,10 @@ QString copy(const QUrl &from, const QUrl &to, const Progress &progress, const P
     Descriptor input(::open(nativePath(from).constData(), O_RDONLY | O_CLOEXEC));
     if (input.get() < 0)
         failIO(name, "can't open the original (%1)", errno);
-    const Partial partial = createPartial(to, name);
-    Descriptor output(partial.fd);
-    try {
-        const QString digest = writePartial(input.get(), output, name, progress);
-        if (size(from, name) != size(partial.url, name))
-            throw CopyError::sizeMismatch(name);
-        if (sha256(partial.url, name, checking) != digest)
-            throw CopyError::hashMismatch(name);
-        renameNoReplace(partial.url, to);
-        return digest;
-    } catch (...) {
-        abandon(partial, output, name);
-    }
+    return place(
+        to, name,
+        {[&](Descriptor &output) { return writePartial(input.get(), output, name, progress); },
+         [&] { return size(from, name); }, checking});
 }
 
 QString write(const QByteArray &data, const QUrl &to)
@@ -293,21 +313,15 @@ QString write(const QByteArray &data, const QUrl &to)
     if (pathExists(nativePath(to)))
         throw CopyError::appeared(name);
     const QString digest = sha256(data);
-    const Partial partial = createPartial(to, name);
-    Descriptor output(partial.fd);
-    try {
-        if (const int error = writeAll(output.get(), data.constData(), data.size()))
-            failIO(name, "the NAS stopped taking data (%1)", error);
-        finishPartial(output, name);
-        if (size(partial.url, name) != data.size())
-            throw CopyError::sizeMismatch(name);
-        if (sha256(partial.url, name) != digest)
-            throw CopyError::hashMismatch(name);
-        renameNoReplace(partial.url, to);
-        return digest;
-    } catch (...) {
-        abandon(partial, output, name);
-    }
+    return place(to, name,
+                 {[&](Descriptor &output) {
+                      if (const int error = writeAll(output.get(), data.constData(), data.size()))
+                          failIO(name, "the NAS stopped taking data (%1)", error);
+                      finishPartial(output, name);
+                      return digest;
+                  },
+                  [&] { return static_cast<qint64>(data.size()); },
+                  {}});
 }
 
 void renameNoReplace(const QUrl &from, const QUrl &to)

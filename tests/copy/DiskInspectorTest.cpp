@@ -35,6 +35,16 @@ void setModified(const QString &path, const QDateTime &when)
     QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
 }
 
+// An inspector that counts the files it reads.
+struct Counted
+{
+    QAtomicInt reads;
+    DiskInspector inspector{[this](const QUrl &url) {
+        reads.ref();
+        return SafeCopier::sha256(url);
+    }};
+};
+
 } // namespace
 
 class DiskInspectorTest : public QObject
@@ -47,11 +57,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("A.mov"));
         put(path, QByteArray("first version"));
-        QAtomicInt reads;
-        DiskInspector inspector([&](const QUrl &url) {
-            reads.ref();
-            return SafeCopier::sha256(url);
-        });
+        Counted counted;
+        QAtomicInt &reads = counted.reads;
+        DiskInspector &inspector = counted.inspector;
 
         const QString first = inspector.sha256(file(path));
         QCOMPARE(first, SafeCopier::sha256(QByteArray("first version")));
@@ -84,11 +92,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("B.mov"));
         put(path, QByteArray("bytes"));
-        QAtomicInt reads;
-        DiskInspector inspector([&](const QUrl &url) {
-            reads.ref();
-            return SafeCopier::sha256(url);
-        });
+        Counted counted;
+        QAtomicInt &reads = counted.reads;
+        DiskInspector &inspector = counted.inspector;
         inspector.remember(file(path), QStringLiteral("remembered"));
         QCOMPARE(inspector.sha256(file(path)), QStringLiteral("remembered"));
         QCOMPARE(reads.loadRelaxed(), 0);
@@ -111,11 +117,9 @@ private Q_SLOTS:
             paths.append(dir.filePath(QStringLiteral("%1.mov").arg(i)));
             put(paths.last(), QByteArray(100'000 + i, static_cast<char>('a' + i)));
         }
-        QAtomicInt reads;
-        DiskInspector inspector([&](const QUrl &url) {
-            reads.ref();
-            return SafeCopier::sha256(url);
-        });
+        Counted counted;
+        QAtomicInt &reads = counted.reads;
+        DiskInspector &inspector = counted.inspector;
         QAtomicInt wrong;
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t) {
