@@ -1,0 +1,332 @@
+// The real transport against the tessera-reelcheck-service stand-in, run as a child process.
+
+#include "core/naming/Naming.h"
+#include "core/reelcheck/NetworkTransport.h"
+#include "core/reelcheck/ReelCheckAPI.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tessera;
+
+namespace {
+
+constexpr char accessKey[] = "k3y-never-printed-0451";
+
+// The stand-in on a free loopback port; everything it prints is kept.
+class StandIn
+{
+public:
+    explicit StandIn(const QString &dropFolder)
+    {
+        m_process.setProgram(QStringLiteral(TESSERA_REELCHECK_SERVICE));
+        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                QStringLiteral("--key"), QString::fromLatin1(accessKey),
+                                QStringLiteral("--drop"), dropFolder});
+        m_process.start();
+        if (!m_process.waitForStarted(10000))
+            return;
+        static const QRegularExpression listening(
+            QStringLiteral(R"(Listening on (http://127\.0\.0\.1:\d+))"));
+        while (m_process.waitForReadyRead(10000)) {
+            readOutput();
+            const auto match = listening.match(QString::fromUtf8(m_stdout));
+            if (match.hasMatch()) {
+                m_base = QUrl(match.captured(1));
+                return;
+            }
+        }
+    }
+    ~StandIn()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+    QUrl base() const { return m_base; }
+    // Everything printed so far, standard output and error.
+    QByteArray output()
+    {
+        readOutput();
+        return m_stdout + m_stderr;
+    }
+
+private:
+    void readOutput()
+    {
+        m_stdout += m_process.readAllStandardOutput();
+        m_stderr += m_process.readAllStandardError();
+    }
+
+    QProcess m_process;
+    QByteArray m_stdout;
+    QByteArray m_stderr;
+    QUrl m_base;
+};
+
+// Passes connections through to the stand-in, except that for the first `swallow` connections the
+// request reaches the stand-in but its answer never comes back: the client can't know it arrived.
+class LossyRelay : public QObject
+{
+public:
+    LossyRelay(quint16 targetPort, int swallow)
+        : m_targetPort(targetPort)
+        , m_swallow(swallow)
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QUrl base() const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
+    }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *client = m_server.nextPendingConnection()) {
+            client->setParent(this);
+            auto *upstream = new QTcpSocket(this);
+            const bool swallow = m_connections++ < m_swallow;
+            upstream->connectToHost(QHostAddress::LocalHost, m_targetPort);
+            connect(client, &QTcpSocket::readyRead, upstream,
+                    [client, upstream] { upstream->write(client->readAll()); });
+            connect(upstream, &QTcpSocket::connected, upstream,
+                    [client, upstream] { upstream->write(client->readAll()); });
+            connect(upstream, &QTcpSocket::readyRead, client, [client, upstream, swallow] {
+                const QByteArray answer = upstream->readAll();
+                if (!swallow)
+                    client->write(answer);
+            });
+        }
+    }
+
+    QTcpServer m_server;
+    quint16 m_targetPort;
+    int m_swallow;
+    int m_connections = 0;
+};
+
+bool makeMovie(const QString &path, const QString &profile)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("color=c=black:s=5612x304:r=30"), QStringLiteral("-frames:v"),
+                  QStringLiteral("3"), QStringLiteral("-c:v"), QStringLiteral("prores_ks"),
+                  QStringLiteral("-profile:v"), profile, QStringLiteral("-pix_fmt"),
+                  profile == u"4" ? QStringLiteral("yuva444p10le") : QStringLiteral("yuv422p10le"),
+                  path});
+    return ffmpeg.waitForFinished(120000) && ffmpeg.exitStatus() == QProcess::NormalExit &&
+           ffmpeg.exitCode() == 0;
+}
+
+SubmissionRequest request(const QString &key, const QStringList &files)
+{
+    SubmissionRequest r;
+    r.reelID = QStringLiteral("recTST1");
+    r.version = QStringLiteral("2412051430");
+    r.editor = QStringLiteral("Kit Orr");
+    r.files = files;
+    r.key = key;
+    return r;
+}
+
+} // namespace
+
+class ReelCheckServiceIntegration : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_drop;
+    std::unique_ptr<StandIn> m_standIn;
+    std::shared_ptr<NetworkTransport> m_transport;
+
+    ReelCheckAPI client(const QUrl &base, double timeout = 10.0,
+                        std::optional<QString> key = QString::fromLatin1(accessKey)) const
+    {
+        return ReelCheckAPI{base, m_transport, timeout, std::move(key)};
+    }
+
+    // The stand-in's own list of submissions, asked for directly.
+    QJsonArray submissionsAtTheStandIn() const
+    {
+        HTTPRequest list;
+        list.method = "GET";
+        list.url = m_standIn->base().resolved(QUrl(QStringLiteral("/api/submissions")));
+        list.headers = {{"X-Tessera-Key", accessKey}};
+        const TransportOutcome outcome = QCoro::waitFor(m_transport->send(list));
+        const auto *reply = std::get_if<HTTPReply>(&outcome);
+        if (!reply || reply->statusCode != 200)
+            return {};
+        return QJsonDocument::fromJson(reply->body)
+            .object()
+            .value(QStringLiteral("submissions"))
+            .toArray();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_drop.isValid());
+        m_standIn = std::make_unique<StandIn>(m_drop.path());
+        QVERIFY2(m_standIn->base().isValid(), m_standIn->output().constData());
+        m_transport = std::make_shared<NetworkTransport>();
+    }
+
+    void cleanupTestCase()
+    {
+        const QByteArray output = m_standIn->output();
+        // Every request logged, and never the access key.
+        QVERIFY(output.contains("POST /api/submissions"));
+        QVERIFY2(!output.contains(accessKey), output.constData());
+        m_standIn.reset();
+    }
+
+    void endpointsAnswerThroughTheRealTransport()
+    {
+        const ReelCheckAPI api = client(m_standIn->base());
+        const auto health = QCoro::waitFor(api.health());
+        QVERIFY(health && health.value().nasOK && !health.value().isDegraded());
+
+        const auto reels = QCoro::waitFor(api.reels());
+        QVERIFY(reels);
+        QVERIFY(reels.value().contains(
+            Reel{QStringLiteral("recTST1"), QStringLiteral("00_TST_Reel1")}));
+        for (const Reel &reel : reels.value())
+            QVERIFY2(Naming::isValidReelKey(reel.name), qPrintable(reel.name));
+
+        const auto users = QCoro::waitFor(api.slackUsers());
+        QVERIFY(users && !users.value().isEmpty());
+
+        HelpRequest help{QStringLiteral("Kit Orr"), QStringLiteral("The copy stalls at 40%."),
+                         HelpContext{}};
+        help.context.reel = QStringLiteral("00_TST_Reel1");
+        QVERIFY(QCoro::waitFor(api.help(help)));
+        QTRY_VERIFY(m_standIn->output().contains("What's going on: The copy stalls at 40%."));
+
+        // Refusals come back as the stand-in's sentences.
+        SubmissionRequest unknown = request(newSubmissionKey(), {QStringLiteral("x.mov")});
+        unknown.reelID = QStringLiteral("recNOPE");
+        QCOMPARE(QCoro::waitFor(api.submit(unknown)).error(),
+                 APIError::rejected(QStringLiteral("There is no reel with the id recNOPE.")));
+        SubmissionRequest escaping = request(newSubmissionKey(), {QStringLiteral("../x.mov")});
+        QVERIFY(QCoro::waitFor(api.submit(escaping)).error().is<APIError::Rejected>());
+        QCOMPARE(
+            QCoro::waitFor(api.submission(QStringLiteral("no/such id"))).error(),
+            APIError::http(404, QStringLiteral("There is no submission with the id no/such id.")));
+        QCOMPARE(QCoro::waitFor(api.help(HelpRequest{})).error().is<APIError::Rejected>(), true);
+    }
+
+    void malformedRequestsGetAnErrorObject()
+    {
+        for (const QByteArray &body :
+             {QByteArray("{bad"), QByteArray(R"({"reel_id":"recTST1"})"), QByteArray("[]"),
+              QByteArray(R"({"reel_id":"recTST1","version":"2412051430","new_edl":false,)"
+                         R"("note":"","editor":"K","files":["a.mov"],"key":"K","number":1.5,)"
+                         R"("edl":7})")}) {
+            HTTPRequest raw;
+            raw.method = "POST";
+            raw.url = m_standIn->base().resolved(QUrl(QStringLiteral("/api/submissions")));
+            raw.headers = {{"X-Tessera-Key", accessKey}, {"Content-Type", "application/json"}};
+            raw.body = body;
+            const TransportOutcome outcome = QCoro::waitFor(m_transport->send(raw));
+            const auto *reply = std::get_if<HTTPReply>(&outcome);
+            QVERIFY(reply);
+            QCOMPARE(reply->statusCode, 400);
+            QVERIFY2(Wire::readErrorReply(reply->body), reply->body.constData());
+        }
+    }
+
+    void aWrongOrMissingKeyIsNotAllowed()
+    {
+        QCOMPARE(QCoro::waitFor(client(m_standIn->base(), 10.0, QStringLiteral("wrong")).reels())
+                     .error(),
+                 APIError::notAllowed());
+        QCOMPARE(QCoro::waitFor(client(m_standIn->base(), 10.0, std::nullopt).reels()).error(),
+                 APIError::notAllowed());
+    }
+
+    void aSubmissionRepeatedAfterAnUnclearOutcomeIsMadeOnce()
+    {
+        const qsizetype before = submissionsAtTheStandIn().size();
+        // The first attempt reaches the stand-in but its answer is lost; the time-out is short.
+        LossyRelay relay(quint16(m_standIn->base().port()), 1);
+        const ReelCheckAPI api = client(relay.base(), 0.5);
+        const SubmissionRequest submission =
+            request(newSubmissionKey(), {QStringLiteral("00_TST_Reel1_awall_v2412051430.mov")});
+        int unclear = 0;
+        const auto created = QCoro::waitFor(
+            api.submitSafely(submission, 4, std::chrono::milliseconds(10), [&] { ++unclear; }));
+        QVERIFY2(created, created ? "" : qPrintable(created.error().description()));
+        QCOMPARE(unclear, 1);
+
+        const QJsonArray after = submissionsAtTheStandIn();
+        QCOMPARE(after.size(), before + 1);
+        QCOMPARE(after.last().toObject().value(QStringLiteral("id")).toString(),
+                 created.value().id);
+        // Both attempts arrived: the second was answered with the first one's submission.
+        const QByteArray log = m_standIn->output();
+        QVERIFY(log.count("POST /api/submissions 201") >= 1);
+        QVERIFY(log.contains("POST /api/submissions 200"));
+
+        // The editor pressing Try again later sends the same key again: still one submission.
+        const auto again = QCoro::waitFor(client(m_standIn->base()).submit(submission));
+        QCOMPARE(again.value(), created.value());
+        QCOMPARE(submissionsAtTheStandIn().size(), before + 1);
+    }
+
+    void theCheckWaitsForTheFilesThenJudgesThem()
+    {
+        const ReelCheckAPI api = client(m_standIn->base());
+        const QString good = QStringLiteral("00_TST_Reel1_surtitles_v2412051430.mov");
+        const QString wrong = QStringLiteral("00_TST_Reel2_surtitles_v2412051430.mov");
+
+        const auto ready = QCoro::waitFor(api.submit(request(newSubmissionKey(), {good})));
+        SubmissionRequest fixing = request(newSubmissionKey(), {wrong});
+        fixing.edl = QStringLiteral("Halcyon_v2412051430.edl");
+        const auto needsFixing = QCoro::waitFor(api.submit(fixing));
+        QVERIFY(ready && needsFixing);
+
+        const auto waiting = QCoro::waitFor(api.submission(ready.value().id));
+        QVERIFY(waiting && waiting.value().waitingForFiles && !waiting.value().isFinal());
+
+        const QDir day(m_drop.filePath(Naming::dayFolder(QStringLiteral("2412051430"))));
+        QVERIFY(QDir().mkpath(day.path()));
+        QVERIFY2(makeMovie(day.filePath(good), QStringLiteral("4")), "ffmpeg is needed");
+        QVERIFY(makeMovie(day.filePath(wrong), QStringLiteral("1")));
+
+        const auto passed = QCoro::waitFor(api.submission(ready.value().id));
+        QVERIFY(passed);
+        QCOMPARE(passed.value().status, QStringLiteral("Ready for QLab"));
+        QCOMPARE(passed.value().problems, QStringList());
+        QCOMPARE(passed.value().filesChecked, QStringList{good});
+        QVERIFY(passed.value().checkedAt);
+
+        // The EDL is not there yet, so this one still waits.
+        QVERIFY(QCoro::waitFor(api.submission(needsFixing.value().id)).value().waitingForFiles);
+        QFile edl(day.filePath(*fixing.edl));
+        QVERIFY(edl.open(QIODevice::WriteOnly));
+        edl.close();
+        const auto failed = QCoro::waitFor(api.submission(needsFixing.value().id));
+        QVERIFY(failed);
+        QCOMPARE(failed.value().status, QStringLiteral("Needs fixing"));
+        QCOMPARE(
+            failed.value().problems,
+            QStringList({wrong + QStringLiteral(": Belongs to 00_TST_Reel2, not to the "
+                                                "submitted reel 00_TST_Reel1."),
+                         wrong + QStringLiteral(": Is ProRes 422 LT, should be ProRes 4444.")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(ReelCheckServiceIntegration)
+#include "ReelCheckServiceIntegration.moc"
