@@ -10,8 +10,9 @@ namespace tessera::MediaProbe {
 
 namespace {
 
-// Bounds that keep a hostile file from making the walk slow: no real movie comes near them.
-constexpr int maxBoxesPerContainer = 4096;
+// The box headers one probe may read, all containers together: a real movie has a few dozen, and
+// the bound keeps a hostile file of millions of tiny boxes from making the walk slow.
+constexpr int maxBoxes = 10000;
 // Time-to-sample entries are read in slices of this many.
 constexpr qint64 sttsSlice = 4096;
 
@@ -89,12 +90,13 @@ Outcome<Box> boxAt(ByteSource &source, qint64 position, qint64 end, const QStrin
 }
 
 // The boxes inside [begin, end).
-Outcome<QList<Box>> children(ByteSource &source, qint64 begin, qint64 end, const QString &where)
+Outcome<QList<Box>> children(ByteSource &source, int &boxesLeft, qint64 begin, qint64 end,
+                             const QString &where)
 {
     QList<Box> boxes;
     for (qint64 position = begin; position < end;) {
-        if (boxes.size() >= maxBoxesPerContainer)
-            return Failure{where + QStringLiteral(" holds too many boxes")};
+        if (--boxesLeft < 0)
+            return Failure{QStringLiteral("it holds too many boxes")};
         Outcome<Box> box = boxAt(source, position, end, where);
         if (auto *failure = std::get_if<Failure>(&box))
             return *failure;
@@ -207,7 +209,7 @@ Outcome<QString> readCodec(ByteSource &source, const Box &stsd, const QString &t
     return fourCC(be32(std::get<QByteArray>(entry), 12));
 }
 
-Outcome<VideoTrack> readVideoTrack(ByteSource &source, const QList<Box> &trak,
+Outcome<VideoTrack> readVideoTrack(ByteSource &source, int &boxesLeft, const QList<Box> &trak,
                                    const QList<Box> &mdia, const Box &mdhd, const QString &track)
 {
     const Box *tkhd = first(trak, "tkhd");
@@ -222,13 +224,13 @@ Outcome<VideoTrack> readVideoTrack(ByteSource &source, const QList<Box> &trak,
     std::optional<Box> stts;
     if (const Box *minf = first(mdia, "minf")) {
         Outcome<QList<Box>> minfBoxes =
-            children(source, minf->payloadOffset(), minf->end(),
+            children(source, boxesLeft, minf->payloadOffset(), minf->end(),
                      QStringLiteral("the media information of ") + track);
         if (auto *failure = std::get_if<Failure>(&minfBoxes))
             return *failure;
         if (const Box *stbl = first(std::get<QList<Box>>(minfBoxes), "stbl")) {
             Outcome<QList<Box>> stblBoxes =
-                children(source, stbl->payloadOffset(), stbl->end(),
+                children(source, boxesLeft, stbl->payloadOffset(), stbl->end(),
                          QStringLiteral("the sample table of ") + track);
             if (auto *failure = std::get_if<Failure>(&stblBoxes))
                 return *failure;
@@ -272,11 +274,12 @@ Outcome<MediaInfo> probe(ByteSource &source)
 
     // Only the first movie box matters; the boxes after it may still be unfinished.
     std::optional<Box> moov;
-    for (qint64 position = 0, seen = 0; !moov; ++seen) {
+    int boxesLeft = maxBoxes;
+    for (qint64 position = 0; !moov;) {
         if (position >= *fileSize)
             return Failure{QStringLiteral("it has no movie box (moov)")};
-        if (seen >= maxBoxesPerContainer)
-            return Failure{QStringLiteral("it holds too many boxes before its movie box")};
+        if (--boxesLeft < 0)
+            return Failure{QStringLiteral("it holds too many boxes")};
         Outcome<Box> box = boxAt(source, position, *fileSize, QStringLiteral("the file"));
         if (auto *failure = std::get_if<Failure>(&box))
             return *failure;
@@ -285,8 +288,8 @@ Outcome<MediaInfo> probe(ByteSource &source)
         position = std::get<Box>(box).end();
     }
 
-    Outcome<QList<Box>> moovChildren =
-        children(source, moov->payloadOffset(), moov->end(), QStringLiteral("the movie box"));
+    Outcome<QList<Box>> moovChildren = children(source, boxesLeft, moov->payloadOffset(),
+                                                moov->end(), QStringLiteral("the movie box"));
     if (auto *failure = std::get_if<Failure>(&moovChildren))
         return *failure;
 
@@ -296,14 +299,16 @@ Outcome<MediaInfo> probe(ByteSource &source)
         if (trakBox.type != "trak")
             continue;
         const QString track = QStringLiteral("track %1").arg(++trackNumber);
-        Outcome<QList<Box>> trak = children(source, trakBox.payloadOffset(), trakBox.end(), track);
+        Outcome<QList<Box>> trak =
+            children(source, boxesLeft, trakBox.payloadOffset(), trakBox.end(), track);
         if (auto *failure = std::get_if<Failure>(&trak))
             return *failure;
         const Box *mdiaBox = first(std::get<QList<Box>>(trak), "mdia");
         if (!mdiaBox)
             return Failure{track + QStringLiteral(" has no media box")};
-        Outcome<QList<Box>> mdia = children(source, mdiaBox->payloadOffset(), mdiaBox->end(),
-                                            QStringLiteral("the media box of ") + track);
+        Outcome<QList<Box>> mdia =
+            children(source, boxesLeft, mdiaBox->payloadOffset(), mdiaBox->end(),
+                     QStringLiteral("the media box of ") + track);
         if (auto *failure = std::get_if<Failure>(&mdia))
             return *failure;
         const QList<Box> &media = std::get<QList<Box>>(mdia);
@@ -326,7 +331,7 @@ Outcome<MediaInfo> probe(ByteSource &source)
         if (!mdhd)
             return Failure{track + QStringLiteral(" has no media header")};
         Outcome<VideoTrack> video =
-            readVideoTrack(source, std::get<QList<Box>>(trak), media, *mdhd, track);
+            readVideoTrack(source, boxesLeft, std::get<QList<Box>>(trak), media, *mdhd, track);
         if (auto *failure = std::get_if<Failure>(&video))
             return *failure;
         const VideoTrack &found = std::get<VideoTrack>(video);
