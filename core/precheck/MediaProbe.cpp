@@ -13,8 +13,10 @@ namespace {
 // The box headers one probe may read, all containers together: a real movie has a few dozen, and
 // the bound keeps a hostile file of millions of tiny boxes from making the walk slow.
 constexpr int maxBoxes = 10000;
-// Time-to-sample entries are read in slices of this many.
+// Time-to-sample entries are read in slices of this many, and at most this many in all: one
+// entry per frame of 37 hours at 30 fps, far beyond any reel, and a bounded read in a hostile file.
 constexpr qint64 sttsSlice = 4096;
+constexpr qint64 maxSttsEntries = 4 << 20;
 
 struct Box
 {
@@ -180,6 +182,8 @@ Outcome<double> readFrameRate(ByteSource &source, const Box &mdhd, const Box *st
     const qint64 entries = be32(std::get<QByteArray>(tableHead), 4);
     if (entries * 8 > stts->payloadSize() - 8)
         return Failure{tableWhat + QStringLiteral(" is too short")};
+    if (entries > maxSttsEntries)
+        return Failure{tableWhat + QStringLiteral(" is too long")};
     quint64 samples = 0;
     for (qint64 done = 0; done < entries;) {
         const qint64 count = std::min(sttsSlice, entries - done);

@@ -236,6 +236,14 @@ private Q_SLOTS:
         lying.replace(count, 4, be32(0x10000000));
         QCOMPARE(probe(lying).failure,
                  QStringLiteral("the time-to-sample table of track 1 is too short"));
+        // A table that does hold more entries than any reel has frames is not read through.
+        const quint32 entries = (4 << 20) + 1;
+        const QByteArray endless =
+            atom("stts", be32(0) + be32(entries) + QByteArray(entries * 8, 0));
+        const QByteArray mdia =
+            atom("mdia", mdhd(3000, 600) + hdlr("vide") + atom("minf", atom("stbl", endless)));
+        QCOMPARE(probe(atom("moov", atom("trak", tkhd(64, 32) + mdia))).failure,
+                 QStringLiteral("the time-to-sample table of track 1 is too long"));
         // Tens of thousands of empty boxes are refused rather than walked, wherever they are.
         QByteArray crowded;
         for (int i = 0; i < 10001; ++i)
