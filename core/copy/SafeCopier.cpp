@@ -138,6 +138,13 @@ private:
     EVP_MD_CTX *context_;
 };
 
+// Asks for the next chunk while this one is hashed and written, so that the disk or the server
+// keeps working; plain read-ahead alone covers only a fraction of a chunk.
+void readAhead(int fd, qint64 offset)
+{
+    ::posix_fadvise(fd, offset, chunk, POSIX_FADV_WILLNEED);
+}
+
 std::unique_ptr<char[]> newBuffer()
 {
     return std::unique_ptr<char[]>(new char[chunk]);
@@ -219,6 +226,7 @@ QString writePartial(int input, Descriptor &output, const QString &name, const P
             failIO(name, "can't read the original (%1)", errno);
         if (count == 0)
             break;
+        readAhead(input, total + count);
         hash.update(buffer.get(), count);
         if (const int error = writeAll(output.get(), buffer.get(), count))
             failIO(name, "the NAS stopped taking data (%1)", error);
@@ -384,6 +392,7 @@ QString sha256(const QUrl &url, const std::optional<QString> &name, const Progre
             failIO(shownName, "can't read it (%1)", errno);
         if (count == 0)
             break;
+        readAhead(input.get(), total + count);
         hash.update(buffer.get(), count);
         ::posix_fadvise(input.get(), total, count, POSIX_FADV_DONTNEED);
         total += count;
