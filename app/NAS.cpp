@@ -312,11 +312,13 @@ QCoro::Task<NAS::Reach> NAS::reach(std::chrono::milliseconds timeout) const
 
 std::optional<QUrl> NAS::mountedDropRoot() const
 {
-    QList<QUrl> roots;
-    if (isLocalFolder())
-        roots = {url};
-    else
-        roots = MountTable::mountPoints(host(), share(), MountTable::current());
+    return mountedDropRoot(isLocalFolder() ? QList<MountEntry>{} : MountTable::current());
+}
+
+std::optional<QUrl> NAS::mountedDropRoot(const QList<MountEntry> &table) const
+{
+    const QList<QUrl> roots =
+        isLocalFolder() ? QList<QUrl>{url} : MountTable::mountPoints(host(), share(), table);
     for (const QUrl &root : roots) {
         const QString path = root.toLocalFile() + u'/' + Naming::dropPath.toString();
         if (QFileInfo(path).isDir())

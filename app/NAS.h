@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/copy/MountTable.h"
+
 #include <QCoro/QCoroTask>
 #include <QString>
 #include <QUrl>
@@ -84,6 +86,8 @@ public:
 
     // The drop folder under the first mount point of the share that has it.
     std::optional<QUrl> mountedDropRoot() const;
+    // The same, looked up in the given mount table rather than the system's.
+    std::optional<QUrl> mountedDropRoot(const QList<MountEntry> &table) const;
     // Whether the share is mounted at all.
     bool isMounted() const;
 

@@ -131,6 +131,42 @@ private Q_SLOTS:
         QVERIFY(NAS::mountMessage(code).contains(QString::number(code)));
     }
 
+    void theFirstMountPointWithTheDropFolderWins()
+    {
+        QTemporaryDir temp;
+        QVERIFY(temp.isValid());
+        const QString first = temp.path() + QStringLiteral("/first");
+        const QString second = temp.path() + QStringLiteral("/second");
+        const QString other = temp.path() + QStringLiteral("/other share");
+        for (const QString &root : {first, second, other})
+            QVERIFY(QDir().mkpath(root));
+        QVERIFY(QDir().mkpath(other + QStringLiteral("/Halcyon_Drop/Reels")));
+        const QList<MountEntry> table = {
+            {QStringLiteral("//nas.halcyon.local/Other"), other, QStringLiteral("smbfs")},
+            {QStringLiteral("//bob@NAS.halcyon.local:445/Production"), first,
+             QStringLiteral("smbfs")},
+            {QStringLiteral("//nas.halcyon.local/production/"), second, QStringLiteral("smbfs")},
+        };
+        const NAS nas{QUrl(QStringLiteral("smb://nas.halcyon.local/Production"))};
+        // Mounted twice, but neither has the drop folder.
+        QCOMPARE(nas.mountedDropRoot(table), std::nullopt);
+
+        QVERIFY(QDir().mkpath(second + QStringLiteral("/Halcyon_Drop/Reels")));
+        QCOMPARE(nas.mountedDropRoot(table),
+                 QUrl::fromLocalFile(second + QStringLiteral("/Halcyon_Drop/Reels/")));
+        QVERIFY(QDir().mkpath(first + QStringLiteral("/Halcyon_Drop/Reels")));
+        QCOMPARE(nas.mountedDropRoot(table),
+                 QUrl::fromLocalFile(first + QStringLiteral("/Halcyon_Drop/Reels/")));
+
+        // A file where the drop folder should be does not count.
+        QVERIFY(QDir(first + QStringLiteral("/Halcyon_Drop/Reels")).removeRecursively());
+        QFile file(first + QStringLiteral("/Halcyon_Drop/Reels"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(nas.mountedDropRoot(table),
+                 QUrl::fromLocalFile(second + QStringLiteral("/Halcyon_Drop/Reels/")));
+    }
+
     void mountThatCannotStartAnswersANonZeroCode()
     {
         bool asked = false;
