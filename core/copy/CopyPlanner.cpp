@@ -22,6 +22,10 @@ QString CopyPlanError::description() const
             .arg(name);
     case Kind::otherReel:
         return CopyPlanner::otherReelMessage(name, reel);
+    case Kind::badName:
+        return QStringLiteral("\"%1\" can't be used as a file name in the drop folder. Ask the "
+                              "reel check team to look at the reel's name.")
+            .arg(name);
     }
     return {};
 }
@@ -62,6 +66,12 @@ bool isInside(const QUrl &url, const QUrl &folder)
     return standardizedPath(url).startsWith(prefix);
 }
 
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
+           !name.contains(QChar(0));
+}
+
 QString fileName(const QUrl &url)
 {
     const QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
@@ -93,6 +103,8 @@ QList<CopyAction> plan(const QList<CopyItem> &items, const QString &reel, const 
         if (progress)
             progress(i + 1, count, item.finalName);
 
+        if (!isPlainName(item.finalName))
+            throw CopyPlanError::badName(item.finalName);
         const QString key = item.finalName.normalized(QString::NormalizationForm_C);
         if (seen.contains(key))
             throw CopyPlanError::duplicateName(item.finalName);

@@ -50,7 +50,9 @@ struct CopyAction
 // Why a submission cannot be planned. Thrown by CopyPlanner::plan.
 struct CopyPlanError
 {
-    enum class Kind { nameTaken, duplicateName, otherReel };
+    // badName: a final name that is not one plain file name (empty, "." or "..", or holding a
+    // slash or a NUL) would place the file outside the day folder.
+    enum class Kind { nameTaken, duplicateName, otherReel, badName };
 
     Kind kind = Kind::nameTaken;
     QString name; // the final name, or for otherReel the dropped file's own name
@@ -65,6 +67,7 @@ struct CopyPlanError
     {
         return {Kind::otherReel, file, reel};
     }
+    static CopyPlanError badName(const QString &name) { return {Kind::badName, name, {}}; }
 
     QString description() const;
 
@@ -101,6 +104,9 @@ QString standardizedPath(const QUrl &url);
 // Strictly below the folder: the folder itself and siblings sharing its name's prefix are not.
 bool isInside(const QUrl &url, const QUrl &folder);
 bool samePath(const QUrl &a, const QUrl &b);
+
+// A name that stays inside the folder it is appended to: one component, not "." or "..".
+bool isPlainName(const QString &name);
 
 // The last path component of a file URL.
 QString fileName(const QUrl &url);

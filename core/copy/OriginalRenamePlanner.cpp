@@ -13,7 +13,10 @@ QList<OriginalRename> plan(const QList<CopyItem> &items, const QUrl &dropRoot,
         return renames;
     QSet<QString> claimed;
     for (const CopyItem &item : items) {
-        if (CopyPlanner::isInside(item.source, dropRoot))
+        // A name that would move the file to another folder is no rename of it; the copy planner
+        // refuses such a name anyway.
+        if (CopyPlanner::isInside(item.source, dropRoot) ||
+            !CopyPlanner::isPlainName(item.finalName))
             continue;
         const QUrl target =
             CopyPlanner::appending(item.source.adjusted(QUrl::RemoveFilename), item.finalName);

@@ -221,6 +221,25 @@ private Q_SLOTS:
                     .isEmpty());
     }
 
+    void namesThatLeaveTheDayFolderAreRefused()
+    {
+        FakeInspector inspector;
+        for (const QString &name :
+             {QStringLiteral("../../Reels/x.mov"), QStringLiteral(".."), QStringLiteral(""),
+              QStringLiteral("a/b.mov"), QStringLiteral("a\u0000b")}) {
+            try {
+                CopyPlanner::plan({{file(QStringLiteral("/home/ed/a.mov")), name, {}}}, reel,
+                                  dayFolder, dropRoot, inspector);
+                QFAIL(qPrintable(QStringLiteral("accepted the name ") + name));
+            } catch (const CopyPlanError &error) {
+                QCOMPARE(error, CopyPlanError::badName(name));
+            }
+        }
+        QCOMPARE(CopyPlanError::badName(QStringLiteral("../x.mov")).description(),
+                 QStringLiteral("\"../x.mov\" can't be used as a file name in the drop folder. Ask "
+                                "the reel check team to look at the reel's name."));
+    }
+
     void pathTests()
     {
         const QUrl root = file(QStringLiteral("/nas/Halcyon_Drop/Reels"));

@@ -35,6 +35,8 @@ private Q_SLOTS:
             {file(QStringLiteral("/home/ed/export/Floor copy.mov")), QStringLiteral("F.mov"), {}},
             // The final name is used by another file there.
             {file(QStringLiteral("/home/ed/export/C.mov")), QStringLiteral("taken.mov"), {}},
+            // A name that would move the file elsewhere.
+            {file(QStringLiteral("/home/ed/export/D.mov")), QStringLiteral("../D.mov"), {}},
             // Another folder: the same name is free there.
             {file(QStringLiteral("/home/ed/other/Floor.mov")), QStringLiteral("F.mov"),
              QByteArray("content is not looked at")},
@@ -43,7 +45,7 @@ private Q_SLOTS:
             OriginalRename::rename(items[0].source, file(QStringLiteral("/home/ed/export/F.mov"))),
             OriginalRename::nameTaken(items[3].source, QStringLiteral("F.mov")),
             OriginalRename::nameTaken(items[4].source, QStringLiteral("taken.mov")),
-            OriginalRename::rename(items[5].source, file(QStringLiteral("/home/ed/other/F.mov"))),
+            OriginalRename::rename(items[6].source, file(QStringLiteral("/home/ed/other/F.mov"))),
         };
         QCOMPARE(OriginalRenamePlanner::plan(items, dropRoot, true, exists), expected);
         QVERIFY(OriginalRenamePlanner::plan(items, dropRoot, false, exists).isEmpty());
