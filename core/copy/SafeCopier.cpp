@@ -210,25 +210,53 @@ Partial createPartial(const QUrl &destination, const QString &name)
     }
 }
 
+// Reads a file into a digest through the caller's chunk-sized buffer.
+QString hashFile(const QUrl &url, const QString &shownName, const Progress &progress, char *buffer)
+{
+    Descriptor input(::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC));
+    if (input.get() < 0)
+        failIO(shownName, "can't open it (%1)", errno);
+    // Drop whatever the cache holds of the file so that the bytes come from the disk or server,
+    // and drop each block behind us; reading ahead of the next block overlaps reading and hashing.
+    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    Sha256 hash;
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t count = readSome(input.get(), buffer, chunk);
+        if (count < 0)
+            failIO(shownName, "can't read it (%1)", errno);
+        if (count == 0)
+            break;
+        readAhead(input.get(), total + count);
+        hash.update(buffer, count);
+        ::posix_fadvise(input.get(), total, count, POSIX_FADV_DONTNEED);
+        total += count;
+        if (progress && !progress(total))
+            throw CopyError::cancelled();
+    }
+    return hash.hex();
+}
+
 // Streams input to output, hashing what is read. Linux has no uncached mode per descriptor, so
 // each chunk's write-back is started at once and the chunk before it is waited for and dropped
 // from the page cache: gigabytes of movie data never pile up locally.
-QString writePartial(int input, Descriptor &output, const QString &name, const Progress &progress)
+QString writePartial(int input, Descriptor &output, const QString &name, const Progress &progress,
+                     char *buffer)
 {
-    auto buffer = newBuffer();
     Sha256 hash;
     ::posix_fadvise(input, 0, 0, POSIX_FADV_SEQUENTIAL);
     qint64 total = 0;
     qint64 previousLength = 0;
     for (;;) {
-        const ssize_t count = readSome(input, buffer.get(), chunk);
+        const ssize_t count = readSome(input, buffer, chunk);
         if (count < 0)
             failIO(name, "can't read the original (%1)", errno);
         if (count == 0)
             break;
         readAhead(input, total + count);
-        hash.update(buffer.get(), count);
-        if (const int error = writeAll(output.get(), buffer.get(), count))
+        hash.update(buffer, count);
+        if (const int error = writeAll(output.get(), buffer, count))
             failIO(name, "the NAS stopped taking data (%1)", error);
         // Advisory only: a file system without sync_file_range still gets the fsync below.
         ::sync_file_range(output.get(), total, count, SYNC_FILE_RANGE_WRITE);
@@ -267,7 +295,7 @@ QString writePartial(int input, Descriptor &output, const QString &name, const P
 struct Placement
 {
     // Writes the partial file, fsyncs and closes it; returns the digest of what was sent.
-    std::function<QString(Descriptor &)> fill;
+    std::function<QString(Descriptor &, char *buffer)> fill;
     // The size the partial file must have, asked for once it is written.
     std::function<qint64()> expectedSize;
     Progress checking;
@@ -279,12 +307,14 @@ QString place(const QUrl &to, const QString &name, const Placement &placement)
 {
     const Partial partial = createPartial(to, name);
     Descriptor output(partial.fd);
+    // The one buffer of this placement, for the copy and for the read-back.
+    const auto buffer = newBuffer();
     try {
-        const QString digest = placement.fill(output);
+        const QString digest = placement.fill(output, buffer.get());
         const qint64 expected = placement.expectedSize();
         if (size(partial.url, name) != expected)
             throw CopyError::sizeMismatch(name);
-        if (sha256(partial.url, name, placement.checking) != digest)
+        if (hashFile(partial.url, name, placement.checking, buffer.get()) != digest)
             throw CopyError::hashMismatch(name);
         renameNoReplace(partial.url, to);
         return digest;
@@ -309,10 +339,11 @@ QString copy(const QUrl &from, const QUrl &to, const Progress &progress, const P
     Descriptor input(::open(nativePath(from).constData(), O_RDONLY | O_CLOEXEC));
     if (input.get() < 0)
         failIO(name, "can't open the original (%1)", errno);
-    return place(
-        to, name,
-        {[&](Descriptor &output) { return writePartial(input.get(), output, name, progress); },
-         [&] { return size(from, name); }, checking});
+    return place(to, name,
+                 {[&](Descriptor &output, char *buffer) {
+                      return writePartial(input.get(), output, name, progress, buffer);
+                  },
+                  [&] { return size(from, name); }, checking});
 }
 
 QString write(const QByteArray &data, const QUrl &to)
@@ -322,7 +353,7 @@ QString write(const QByteArray &data, const QUrl &to)
         throw CopyError::appeared(name);
     const QString digest = sha256(data);
     return place(to, name,
-                 {[&](Descriptor &output) {
+                 {[&](Descriptor &output, char *) {
                       if (const int error = writeAll(output.get(), data.constData(), data.size()))
                           failIO(name, "the NAS stopped taking data (%1)", error);
                       finishPartial(output, name);
@@ -375,31 +406,7 @@ void renameNoReplace(const QUrl &from, const QUrl &to)
 
 QString sha256(const QUrl &url, const std::optional<QString> &name, const Progress &progress)
 {
-    const QString shownName = name.value_or(CopyPlanner::fileName(url));
-    Descriptor input(::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC));
-    if (input.get() < 0)
-        failIO(shownName, "can't open it (%1)", errno);
-    // Drop whatever the cache holds of the file so that the bytes come from the disk or server,
-    // and drop each block behind us; the kernel's read-ahead still overlaps reading and hashing.
-    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_DONTNEED);
-    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    auto buffer = newBuffer();
-    Sha256 hash;
-    qint64 total = 0;
-    for (;;) {
-        const ssize_t count = readSome(input.get(), buffer.get(), chunk);
-        if (count < 0)
-            failIO(shownName, "can't read it (%1)", errno);
-        if (count == 0)
-            break;
-        readAhead(input.get(), total + count);
-        hash.update(buffer.get(), count);
-        ::posix_fadvise(input.get(), total, count, POSIX_FADV_DONTNEED);
-        total += count;
-        if (progress && !progress(total))
-            throw CopyError::cancelled();
-    }
-    return hash.hex();
+    return hashFile(url, name.value_or(CopyPlanner::fileName(url)), progress, newBuffer().get());
 }
 
 QString sha256(const QByteArray &data)
