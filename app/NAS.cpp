@@ -262,6 +262,14 @@ NAS NAS::defaultNAS()
     return NAS{QUrl(QStringLiteral(TESSERA_DEFAULT_NAS_URL))};
 }
 
+NAS NAS::forSetting(const QString &nasURL)
+{
+    const QUrl url(nasURL.trimmed(), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return defaultNAS();
+    return NAS{url};
+}
+
 QString NAS::host() const
 {
     return url.host(QUrl::FullyDecoded);

@@ -72,6 +72,8 @@ public:
 
     // The deployment's default share.
     static NAS defaultNAS();
+    // The share named by the setting nasURL, or the default one when it holds no valid URL.
+    static NAS forSetting(const QString &nasURL);
 
     // The file server (empty when the URL has none) and the share name (the path without its
     // leading and trailing "/"). For a file: URL the share is the folder's path.

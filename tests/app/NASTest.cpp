@@ -34,6 +34,16 @@ private Q_SLOTS:
         QCOMPARE(fallback.url.scheme(), QStringLiteral("smb"));
         QVERIFY(!fallback.host().isEmpty());
         QVERIFY(!fallback.share().isEmpty());
+
+        QCOMPARE(NAS::forSetting(QStringLiteral("smb://10.0.0.5/Production")).url,
+                 QUrl(QStringLiteral("smb://10.0.0.5/Production")));
+        QCOMPARE(NAS::forSetting(QStringLiteral("file:///srv/nas")).url,
+                 QUrl::fromLocalFile(QStringLiteral("/srv/nas")));
+        QVERIFY(NAS::forSetting(QStringLiteral("file:///srv/nas")).isLocalFolder());
+        for (const QString &invalid :
+             {QString(), QStringLiteral("   "), QStringLiteral("nas.halcyon.local/Production"),
+              QStringLiteral("smb://nas halcyon/Production"), QStringLiteral("smb://[::1/x")})
+            QCOMPARE(NAS::forSetting(invalid), fallback);
     }
 
     void mountMessagesAreTheFixedSentences()
