@@ -22,8 +22,19 @@ if [[ ${TESSERA_SMB_INSIDE:-} != 1 ]]; then
     [[ -c /dev/fuse ]] || skip "there is no /dev/fuse"
     timeout 10 unshare --net --mount --pid --fork true 2>/dev/null || skip "unshare cannot make namespaces here"
     started=$(date +%s%N)
-    TESSERA_SMB_INSIDE=1 timeout -k 5 170 unshare --net --mount --pid --fork --mount-proc --kill-child "$0" "$@"
+    # Stopping this script (ctest's time-out) stops the namespace's first process, whose trap
+    # cleans up.
+    TESSERA_SMB_INSIDE=1 timeout -k 5 170 unshare --net --mount --pid --fork --mount-proc --kill-child=TERM \
+        "$0" "$@" &
+    inner=$!
+    trap 'kill -TERM "$inner" 2>/dev/null' INT TERM
+    wait "$inner"
     status=$?
+    # A trapped signal ends the first wait early.
+    if kill -0 "$inner" 2>/dev/null; then
+        wait "$inner"
+        status=$?
+    fi
     echo "SMB share test: exit $status after $(( ($(date +%s%N) - started) / 1000000 )) ms"
     exit $status
 fi
