@@ -46,7 +46,10 @@ int main(int argc, char *argv[])
     const qsizetype colon = listen.lastIndexOf(u':');
     bool portOK = false;
     const uint port = colon > 0 ? listen.mid(colon + 1).toUInt(&portOK) : 0;
-    const QHostAddress address(listen.left(colon));
+    QString host = listen.left(colon);
+    if (host.startsWith(u'[') && host.endsWith(u']')) // [::1]:8790
+        host = host.mid(1, host.size() - 2);
+    const QHostAddress address(host);
     if (colon <= 0 || !portOK || port > 65535 || address.isNull()) {
         err << "--listen wants an address and a port, like 127.0.0.1:8790; got " << listen << ".\n";
         return 2;
@@ -79,9 +82,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     service.bind(server);
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-                             ? u'[' + address.toString() + u']'
-                             : address.toString();
-    out << "Listening on http://" << host << ':' << server->serverPort() << Qt::endl;
+    const QString shown = address.protocol() == QAbstractSocket::IPv6Protocol
+                              ? u'[' + address.toString() + u']'
+                              : address.toString();
+    out << "Listening on http://" << shown << ':' << server->serverPort() << Qt::endl;
     return app.exec();
 }
