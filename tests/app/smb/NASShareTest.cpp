@@ -10,12 +10,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace tessera;
 using namespace std::chrono_literals;
@@ -227,11 +231,49 @@ private Q_SLOTS:
         QCOMPARE(::close(fd), 0);
         QVERIFY2(fsyncResult == 0, qPrintable(fsyncText));
 
+        // Pages of the partial file still in the local cache after dropping them.
+        qsizetype resident = -1;
+        if (const int reader = ::open(partial.constData(), O_RDONLY); reader >= 0) {
+            if (void *map = ::mmap(nullptr, size_t(chunk.size()), PROT_READ, MAP_SHARED, reader, 0);
+                map != MAP_FAILED) {
+                std::vector<unsigned char> pages(size_t(chunk.size()) /
+                                                 size_t(::sysconf(_SC_PAGESIZE)));
+                if (::mincore(map, size_t(chunk.size()), pages.data()) == 0)
+                    resident = std::count_if(pages.begin(), pages.end(),
+                                             [](unsigned char page) { return page & 1; });
+                ::munmap(map, size_t(chunk.size()));
+            }
+            ::close(reader);
+        }
+
+        // An uncached read of one aligned block.
+        QString directText;
         const int direct = ::open(partial.constData(), O_RDONLY | O_DIRECT);
-        const QString directText =
-            direct >= 0 ? QStringLiteral("works") : QString::fromLocal8Bit(strerror(errno));
-        if (direct >= 0)
+        if (direct < 0) {
+            directText =
+                QStringLiteral("refused at open (%1)").arg(QString::fromLocal8Bit(strerror(errno)));
+        } else {
+            void *block = nullptr;
+            QCOMPARE(::posix_memalign(&block, 4096, 4096), 0);
+            const ssize_t got = ::read(direct, block, 4096);
+            directText = got == 4096 ? QStringLiteral("works")
+                                     : QStringLiteral("opens but read gives %1 (%2)")
+                                           .arg(got)
+                                           .arg(QString::fromLocal8Bit(strerror(errno)));
+            ::free(block);
             ::close(direct);
+        }
+
+        // Whether a plain rename replaces a taken name.
+        QVERIFY(writeFile(folder + QStringLiteral("plain.partial"), "new"));
+        QVERIFY(writeFile(folder + QStringLiteral("plain.mov"), "old"));
+        const int plain =
+            ::rename((folder + QStringLiteral("plain.partial")).toLocal8Bit().constData(),
+                     (folder + QStringLiteral("plain.mov")).toLocal8Bit().constData());
+        const QString plainText = plain != 0 ? QString::fromLocal8Bit(strerror(errno))
+                                  : contentOf(folder + QStringLiteral("plain.mov")) == "new"
+                                      ? QStringLiteral("replaces it")
+                                      : QStringLiteral("keeps the old file");
 
         // The exclusive rename onto a taken name must fail; onto a free name it should work.
         const QByteArray finalPath = (folder + QStringLiteral("final.mov")).toLocal8Bit();
@@ -253,11 +295,14 @@ private Q_SLOTS:
             << QStringLiteral(
                    "GVfs FUSE mount: renameat2(RENAME_NOREPLACE) %1 (onto a taken name: %2), "
                    "link() %3, "
-                   "O_DIRECT open %4, fsync %5, sync_file_range %6, posix_fadvise(DONTNEED) %7")
+                   "O_DIRECT %4, fsync %5, sync_file_range %6, posix_fadvise(DONTNEED) %7 (pages "
+                   "of 1 MiB "
+                   "still cached after it: %8), plain rename() onto a taken name %9")
                    .arg(renameText,
                         onTaken == 0 ? QStringLiteral("REPLACED IT")
                                      : QString::fromLocal8Bit(strerror(onTakenErrno)),
-                        linkText, directText, fsyncText, syncRange, advice);
+                        linkText, directText, fsyncText, syncRange, advice,
+                        QString::number(resident), plainText);
 
         QCOMPARE(contentOf(folder + QStringLiteral("final.mov")), taken);
         QVERIFY(onTaken != 0);
