@@ -14,7 +14,8 @@ namespace tessera {
 
 // The production's file share: where it is, whether its server answers, where its drop folder is
 // mounted, and mounting it. Holds nothing but its location. Every operation runs on the main
-// thread; the asynchronous ones are coroutines that resume there.
+// thread; the asynchronous ones are coroutines that resume there and copy what they need, so the
+// NAS value may go away while they run.
 class NAS
 {
 public:
@@ -50,7 +51,7 @@ public:
     using Answer = std::function<void(std::optional<Credentials>)>;
     using AskCredentials = std::function<void(const SignIn &, Answer answer)>;
 
-    // Result codes of mount() besides those of mountMessage(): none is 0.
+    // The result codes of mount(). Every failure is non-zero, so "error 0" is never shown.
     enum Code : int {
         mounted = 0,
         refusedSignIn = 80,
