@@ -120,33 +120,13 @@ QByteArray write(const SlackUser &user)
 
 std::optional<SlackUser> readSlackUser(const QByteArray &json)
 {
-    const auto object = StrictJSON::object(json);
-    if (!object)
-        return std::nullopt;
-    return slackUserFromObject(*object);
+    return StrictJSON::read(json, &slackUserFromObject);
 }
-
-namespace {
-
-std::optional<QList<SlackUser>> usersFromArray(const QJsonArray &items)
-{
-    QList<SlackUser> users;
-    users.reserve(items.size());
-    for (const QJsonValue &item : items) {
-        const auto user = item.isObject() ? slackUserFromObject(item.toObject()) : std::nullopt;
-        if (!user)
-            return std::nullopt;
-        users.append(*user);
-    }
-    return users;
-}
-
-} // namespace
 
 std::optional<QList<SlackUser>> readSlackUsers(const QByteArray &json)
 {
     if (const auto items = StrictJSON::array(json))
-        return usersFromArray(*items);
+        return StrictJSON::listOf(*items, &slackUserFromObject);
     const auto object = StrictJSON::object(json);
     if (!object)
         return std::nullopt;
@@ -154,7 +134,7 @@ std::optional<QList<SlackUser>> readSlackUsers(const QByteArray &json)
     const QJsonArray items = r.requiredArray(QLatin1StringView("users"));
     if (!r.ok())
         return std::nullopt;
-    return usersFromArray(items);
+    return StrictJSON::listOf(items, &slackUserFromObject);
 }
 
 QByteArray writeSlackUsers(const QList<SlackUser> &users)

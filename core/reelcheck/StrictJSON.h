@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QList>
 #include <QStringList>
 
 #include <optional>
@@ -20,6 +21,31 @@ std::optional<QJsonArray> array(const QByteArray &bytes);
 std::optional<qint64> integer(const QJsonValue &value);
 // Every element a string.
 std::optional<QStringList> strings(const QJsonValue &value);
+
+// Every element an object that fromObject reads; one bad element fails the whole list.
+template<typename T>
+std::optional<QList<T>> listOf(const QJsonArray &items,
+                               std::optional<T> (*fromObject)(const QJsonObject &))
+{
+    QList<T> records;
+    records.reserve(items.size());
+    for (const QJsonValue &item : items) {
+        std::optional<T> record =
+            item.isObject() ? fromObject(item.toObject()) : std::optional<T>();
+        if (!record)
+            return std::nullopt;
+        records.append(std::move(*record));
+    }
+    return records;
+}
+
+// The document's top-level object, read by fromObject.
+template<typename T>
+std::optional<T> read(const QByteArray &bytes, std::optional<T> (*fromObject)(const QJsonObject &))
+{
+    const std::optional<QJsonObject> top = object(bytes);
+    return top ? fromObject(*top) : std::nullopt;
+}
 
 // Compact JSON bytes; Qt keeps object keys sorted, which the request bodies rely on.
 QByteArray bytes(const QJsonObject &object);

@@ -62,10 +62,7 @@ QJsonObject toObject(const Reel &reel)
 
 std::optional<Reel> readReel(const QByteArray &json)
 {
-    const auto object = StrictJSON::object(json);
-    if (!object)
-        return std::nullopt;
-    return reelFromObject(*object);
+    return StrictJSON::read(json, &reelFromObject);
 }
 
 QByteArray write(const Reel &reel)
@@ -76,16 +73,8 @@ QByteArray write(const Reel &reel)
 std::optional<QList<Reel>> readReelList(const QByteArray &json)
 {
     return readObject(json, [](ObjectReader &reader) -> std::optional<QList<Reel>> {
-        const QJsonArray items = reader.requiredArray(QLatin1StringView("reels"));
-        QList<Reel> reels;
-        reels.reserve(items.size());
-        for (const QJsonValue &item : items) {
-            const auto reel = item.isObject() ? reelFromObject(item.toObject()) : std::nullopt;
-            if (!reel)
-                return std::nullopt;
-            reels.append(*reel);
-        }
-        return reels;
+        return StrictJSON::listOf(reader.requiredArray(QLatin1StringView("reels")),
+                                  &reelFromObject);
     });
 }
 

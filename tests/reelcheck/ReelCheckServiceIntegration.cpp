@@ -285,6 +285,29 @@ private Q_SLOTS:
         QCOMPARE(submissionsAtTheStandIn().size(), before + 1);
     }
 
+    void badStartUpInputGetsASentence()
+    {
+        QTemporaryDir dir;
+        QFile data(dir.filePath(QStringLiteral("data.json")));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.write(R"({"reels":[{"id":"r1"}],"slack_users":[]})");
+        data.close();
+        const QList<QPair<QStringList, QByteArray>> cases{
+            {{QStringLiteral("--data"), data.fileName()}, "needs a string \"id\" and \"name\""},
+            {{QStringLiteral("--data"), dir.filePath(QStringLiteral("none.json"))},
+             "Can't open the data file"},
+            {{QStringLiteral("--listen"), QStringLiteral("8790")}, "--listen wants an address"},
+        };
+        for (const auto &[arguments, sentence] : cases) {
+            QProcess process;
+            process.start(QStringLiteral(TESSERA_REELCHECK_SERVICE), arguments);
+            QVERIFY(process.waitForFinished(10000));
+            QCOMPARE(process.exitCode(), 2);
+            const QByteArray said = process.readAllStandardError();
+            QVERIFY2(said.contains(sentence), said.constData());
+        }
+    }
+
     void theCheckWaitsForTheFilesThenJudgesThem()
     {
         const ReelCheckAPI api = client(m_standIn->base());

@@ -54,20 +54,13 @@ std::variant<ServiceData, QString> ServiceData::read(const QString &path)
     if (!reader.ok())
         return QStringLiteral("The data file %1 needs the arrays \"reels\" and \"slack_users\".")
             .arg(path);
-    ServiceData data;
-    for (const QJsonValue &item : reels) {
-        const auto reel = item.isObject() ? Wire::reelFromObject(item.toObject()) : std::nullopt;
-        if (!reel)
-            return QStringLiteral("A reel in %1 lacks its string \"id\" or \"name\".").arg(path);
-        data.reels.append(*reel);
-    }
-    for (const QJsonValue &item : users) {
-        const auto user =
-            item.isObject() ? Wire::slackUserFromObject(item.toObject()) : std::nullopt;
-        if (!user)
-            return QStringLiteral("A Slack user in %1 lacks its string \"id\".").arg(path);
-        data.slackUsers.append(*user);
-    }
+    const auto readReels = StrictJSON::listOf(reels, &Wire::reelFromObject);
+    if (!readReels)
+        return QStringLiteral("Every reel in %1 needs a string \"id\" and \"name\".").arg(path);
+    const auto readUsers = StrictJSON::listOf(users, &Wire::slackUserFromObject);
+    if (!readUsers)
+        return QStringLiteral("Every Slack user in %1 needs a string \"id\".").arg(path);
+    ServiceData data{*readReels, *readUsers};
     return data;
 }
 
