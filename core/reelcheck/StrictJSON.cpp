@@ -68,7 +68,38 @@ QByteArray bytes(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-std::optional<QJsonValue> ObjectReader::present(QLatin1StringView key, bool required)
+namespace {
+
+std::optional<QString> asString(const QJsonValue &v)
+{
+    return v.isString() ? std::optional(v.toString()) : std::nullopt;
+}
+
+std::optional<bool> asBool(const QJsonValue &v)
+{
+    return v.isBool() ? std::optional(v.toBool()) : std::nullopt;
+}
+
+std::optional<double> asFiniteDouble(const QJsonValue &v)
+{
+    return v.isDouble() && std::isfinite(v.toDouble()) ? std::optional(v.toDouble()) : std::nullopt;
+}
+
+std::optional<QJsonArray> asArray(const QJsonValue &v)
+{
+    return v.isArray() ? std::optional(v.toArray()) : std::nullopt;
+}
+
+std::optional<QJsonObject> asObject(const QJsonValue &v)
+{
+    return v.isObject() ? std::optional(v.toObject()) : std::nullopt;
+}
+
+} // namespace
+
+template<typename T>
+std::optional<T> ObjectReader::field(QLatin1StringView key, bool required,
+                                     std::optional<T> (*convert)(const QJsonValue &))
 {
     const QJsonValue value = m_object.value(key);
     if (value.isUndefined() || value.isNull()) {
@@ -76,110 +107,60 @@ std::optional<QJsonValue> ObjectReader::present(QLatin1StringView key, bool requ
             m_ok = false;
         return std::nullopt;
     }
-    return value;
+    std::optional<T> converted = convert(value);
+    if (!converted)
+        m_ok = false;
+    return converted;
 }
 
 QString ObjectReader::requiredString(QLatin1StringView key)
 {
-    const auto value = present(key, true);
-    if (!value)
-        return {};
-    if (!value->isString())
-        return fail<QString>();
-    return value->toString();
+    return field(key, true, &asString).value_or(QString());
 }
 
 std::optional<QString> ObjectReader::optionalString(QLatin1StringView key)
 {
-    const auto value = present(key, false);
-    if (!value)
-        return std::nullopt;
-    if (!value->isString())
-        return fail<std::optional<QString>>();
-    return value->toString();
+    return field(key, false, &asString);
 }
 
 bool ObjectReader::requiredBool(QLatin1StringView key)
 {
-    const auto value = present(key, true);
-    if (!value)
-        return false;
-    if (!value->isBool())
-        return fail<bool>();
-    return value->toBool();
+    return field(key, true, &asBool).value_or(false);
 }
 
 std::optional<bool> ObjectReader::optionalBool(QLatin1StringView key)
 {
-    const auto value = present(key, false);
-    if (!value)
-        return std::nullopt;
-    if (!value->isBool())
-        return fail<std::optional<bool>>();
-    return value->toBool();
+    return field(key, false, &asBool);
 }
 
 std::optional<qint64> ObjectReader::optionalInteger(QLatin1StringView key)
 {
-    const auto value = present(key, false);
-    if (!value)
-        return std::nullopt;
-    const auto number = integer(*value);
-    if (!number)
-        return fail<std::optional<qint64>>();
-    return number;
+    return field(key, false, &integer);
 }
 
 std::optional<double> ObjectReader::optionalDouble(QLatin1StringView key)
 {
-    const auto value = present(key, false);
-    if (!value)
-        return std::nullopt;
-    if (!value->isDouble() || !std::isfinite(value->toDouble()))
-        return fail<std::optional<double>>();
-    return value->toDouble();
+    return field(key, false, &asFiniteDouble);
 }
 
 QStringList ObjectReader::requiredStrings(QLatin1StringView key)
 {
-    const auto value = present(key, true);
-    if (!value)
-        return {};
-    auto list = strings(*value);
-    if (!list)
-        return fail<QStringList>();
-    return *list;
+    return field(key, true, &strings).value_or(QStringList());
 }
 
 std::optional<QStringList> ObjectReader::optionalStrings(QLatin1StringView key)
 {
-    const auto value = present(key, false);
-    if (!value)
-        return std::nullopt;
-    auto list = strings(*value);
-    if (!list)
-        return fail<std::optional<QStringList>>();
-    return list;
+    return field(key, false, &strings);
 }
 
 QJsonArray ObjectReader::requiredArray(QLatin1StringView key)
 {
-    const auto value = present(key, true);
-    if (!value)
-        return {};
-    if (!value->isArray())
-        return fail<QJsonArray>();
-    return value->toArray();
+    return field(key, true, &asArray).value_or(QJsonArray());
 }
 
 QJsonObject ObjectReader::requiredObject(QLatin1StringView key)
 {
-    const auto value = present(key, true);
-    if (!value)
-        return {};
-    if (!value->isObject())
-        return fail<QJsonObject>();
-    return value->toObject();
+    return field(key, true, &asObject).value_or(QJsonObject());
 }
 
 } // namespace tessera::StrictJSON

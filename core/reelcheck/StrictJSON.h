@@ -79,14 +79,11 @@ public:
     QJsonObject requiredObject(QLatin1StringView key);
 
 private:
-    // The value, or nothing when missing or null; a missing required key marks the read failed.
-    std::optional<QJsonValue> present(QLatin1StringView key, bool required);
+    // The converted value; nothing when missing or null (a failure when required) or when the
+    // value has the wrong type (always a failure).
     template<typename T>
-    T fail()
-    {
-        m_ok = false;
-        return T{};
-    }
+    std::optional<T> field(QLatin1StringView key, bool required,
+                           std::optional<T> (*convert)(const QJsonValue &));
 
     QJsonObject m_object;
     bool m_ok = true;
