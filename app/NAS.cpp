@@ -367,10 +367,10 @@ QString NAS::mountMessage(int code)
     case cancelled:
     case -128:
         return QStringLiteral(
-            "Connecting to the NAS was cancelled. Press Try again and sign in when macOS asks.");
+            "Connecting to the NAS was cancelled. Press Try again and sign in when Tessera asks.");
     default:
         return QStringLiteral("Couldn't connect to the NAS (error %1). Press Try again, or connect "
-                              "to it in Finder first.")
+                              "to it in your file manager first.")
             .arg(code);
     }
 }

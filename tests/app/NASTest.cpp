@@ -55,12 +55,12 @@ private Q_SLOTS:
                  QStringLiteral(
                      "The NAS doesn't allow this account. Ask production to check the login."));
         const QString cancelled = QStringLiteral(
-            "Connecting to the NAS was cancelled. Press Try again and sign in when macOS asks.");
+            "Connecting to the NAS was cancelled. Press Try again and sign in when Tessera asks.");
         QCOMPARE(NAS::mountMessage(89), cancelled);
         QCOMPARE(NAS::mountMessage(-128), cancelled);
         QCOMPARE(NAS::mountMessage(NAS::timedOut),
                  QStringLiteral("Couldn't connect to the NAS (error 1024). Press Try again, or "
-                                "connect to it in Finder first."));
+                                "connect to it in your file manager first."));
     }
 
     void onceRunsOnlyTheFirstOfRacingActions()
