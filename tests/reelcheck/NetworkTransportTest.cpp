@@ -196,6 +196,8 @@ private Q_SLOTS:
         const auto result = QCoro::waitFor(client(server.base()).submit(SubmissionRequest{}));
         QVERIFY2(result.error().is<APIError::Uncertain>(),
                  qPrintable(result.error().description()));
+        // Qt's HTTP stack itself sends the request once more on a fresh connection when the
+        // first closes before any answer; the submission key keeps that harmless.
         QVERIFY(server.requests.size() >= 1);
     }
 
