@@ -12,7 +12,7 @@ using namespace tessera;
 
 namespace {
 
-template <typename T, typename Write, typename Read>
+template<typename T, typename Write, typename Read>
 void roundTrip(const std::optional<T> &record, Write write, Read read)
 {
     if (record && read(write(*record)) != record)
@@ -25,23 +25,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
 
-    roundTrip(Wire::readSubmissionStatus(bytes),
-              [](const SubmissionStatus &r) { return Wire::write(r); },
-              &Wire::readSubmissionStatus);
-    roundTrip(Wire::readSubmissionCreated(bytes),
-              [](const SubmissionCreated &r) { return Wire::write(r); },
-              &Wire::readSubmissionCreated);
-    roundTrip(Wire::readSubmissionRequest(bytes),
-              [](const SubmissionRequest &r) { return Wire::write(r); },
-              &Wire::readSubmissionRequest);
-    roundTrip(Wire::readHealth(bytes), [](const Health &r) { return Wire::write(r); },
-              &Wire::readHealth);
-    roundTrip(Wire::readReel(bytes), [](const Reel &r) { return Wire::write(r); },
-              &Wire::readReel);
+    roundTrip(
+        Wire::readSubmissionStatus(bytes), [](const SubmissionStatus &r) { return Wire::write(r); },
+        &Wire::readSubmissionStatus);
+    roundTrip(
+        Wire::readSubmissionCreated(bytes),
+        [](const SubmissionCreated &r) { return Wire::write(r); }, &Wire::readSubmissionCreated);
+    roundTrip(
+        Wire::readSubmissionRequest(bytes),
+        [](const SubmissionRequest &r) { return Wire::write(r); }, &Wire::readSubmissionRequest);
+    roundTrip(
+        Wire::readHealth(bytes), [](const Health &r) { return Wire::write(r); }, &Wire::readHealth);
+    roundTrip(
+        Wire::readReel(bytes), [](const Reel &r) { return Wire::write(r); }, &Wire::readReel);
     roundTrip(Wire::readReelList(bytes), &Wire::writeReelList, &Wire::readReelList);
     roundTrip(Wire::readSlackUsers(bytes), &Wire::writeSlackUsers, &Wire::readSlackUsers);
-    roundTrip(Wire::readHelpRequest(bytes), [](const HelpRequest &r) { return Wire::write(r); },
-              &Wire::readHelpRequest);
+    roundTrip(
+        Wire::readHelpRequest(bytes), [](const HelpRequest &r) { return Wire::write(r); },
+        &Wire::readHelpRequest);
     roundTrip(Wire::readErrorReply(bytes), &Wire::writeErrorReply, &Wire::readErrorReply);
     Wire::readHelpAccepted(bytes);
 
