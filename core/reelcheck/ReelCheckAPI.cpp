@@ -187,6 +187,13 @@ std::optional<QString> ReelCheckAPI::resolveKey(const QString &builtInKey,
     return environmentKey;
 }
 
+std::optional<QString> ReelCheckAPI::environmentKey()
+{
+    if (!qEnvironmentVariableIsSet("TESSERA_API_KEY"))
+        return std::nullopt;
+    return qEnvironmentVariable("TESSERA_API_KEY");
+}
+
 QCoro::Task<Result<Health>> ReelCheckAPI::health() const
 {
     return healthOf(*this);

@@ -37,6 +37,9 @@ struct ReelCheckAPI
     static std::optional<QString> resolveKey(const QString &builtInKey,
                                              const std::optional<QString> &environmentKey);
 
+    // TESSERA_API_KEY when it is set, also when empty; nothing when it is not set.
+    static std::optional<QString> environmentKey();
+
     QCoro::Task<Result<Health>> health() const;
     QCoro::Task<Result<QList<Reel>>> reels() const;
     QCoro::Task<Result<SubmissionCreated>> submit(SubmissionRequest request) const;

@@ -353,6 +353,14 @@ private Q_SLOTS:
         QCOMPARE(ReelCheckAPI::resolveKey(QString(), QString()), QString());
         QCOMPARE(ReelCheckAPI::resolveKey(QString(), std::nullopt), std::nullopt);
         QCOMPARE(ReelCheckAPI::defaultBase().port(), 8790);
+
+        qunsetenv("TESSERA_API_KEY");
+        QCOMPARE(ReelCheckAPI::environmentKey(), std::nullopt);
+        qputenv("TESSERA_API_KEY", "");
+        QCOMPARE(ReelCheckAPI::environmentKey(), QString());
+        qputenv("TESSERA_API_KEY", " spaced ");
+        QCOMPARE(ReelCheckAPI::environmentKey(), QStringLiteral(" spaced "));
+        qunsetenv("TESSERA_API_KEY");
     }
 };
 
