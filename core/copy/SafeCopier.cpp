@@ -106,6 +106,23 @@ private:
     int fd_;
 };
 
+// Opens a file to read it. O_NONBLOCK keeps a named pipe or device from holding the open
+// forever; anything but a regular file is refused.
+int openForReading(const QUrl &url, const QString &shownName, const char *step)
+{
+    Descriptor input(::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (input.get() < 0)
+        failIO(shownName, step, errno);
+    struct stat info;
+    if (::fstat(input.get(), &info) != 0)
+        failIO(shownName, step, errno);
+    if (S_ISDIR(info.st_mode))
+        throw CopyError::io(shownName, QStringLiteral("it is a folder, not a file"));
+    if (!S_ISREG(info.st_mode))
+        throw CopyError::io(shownName, QStringLiteral("it isn't a regular file"));
+    return input.release();
+}
+
 class Sha256
 {
 public:
@@ -213,9 +230,7 @@ Partial createPartial(const QUrl &destination, const QString &name)
 // Reads a file into a digest through the caller's chunk-sized buffer.
 QString hashFile(const QUrl &url, const QString &shownName, const Progress &progress, char *buffer)
 {
-    Descriptor input(::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC));
-    if (input.get() < 0)
-        failIO(shownName, "can't open it (%1)", errno);
+    Descriptor input(openForReading(url, shownName, "can't open it (%1)"));
     // Drop whatever the cache holds of the file so that the bytes come from the disk or server,
     // and drop each block behind us; reading ahead of the next block overlaps reading and hashing.
     ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_DONTNEED);
@@ -336,9 +351,7 @@ QString copy(const QUrl &from, const QUrl &to, const Progress &progress, const P
     const QString name = CopyPlanner::fileName(to);
     if (pathExists(nativePath(to)))
         throw CopyError::appeared(name);
-    Descriptor input(::open(nativePath(from).constData(), O_RDONLY | O_CLOEXEC));
-    if (input.get() < 0)
-        failIO(name, "can't open the original (%1)", errno);
+    Descriptor input(openForReading(from, name, "can't open the original (%1)"));
     return place(to, name,
                  {[&](Descriptor &output, char *buffer) {
                       return writePartial(input.get(), output, name, progress, buffer);

@@ -1,5 +1,6 @@
 #include "core/naming/Naming.h"
 
+#include "core/naming/Blanks.h"
 #include "core/naming/Decimal.h"
 
 #include <QRegularExpression>
@@ -28,23 +29,6 @@ const QRegularExpression &fileNamePattern()
         return re;
     }();
     return pattern;
-}
-
-// Spaces, tabs and the other horizontal white space, but not line breaks.
-bool isHorizontalSpace(QChar c)
-{
-    return c == u'\t' || c.category() == QChar::Separator_Space;
-}
-
-QString trimmedHorizontally(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isHorizontalSpace(text.at(begin)))
-        ++begin;
-    while (end > begin && isHorizontalSpace(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 } // namespace
@@ -80,7 +64,7 @@ QString fileName(const QString &reel, const Slot &slot, const QString &stamp)
 
 QString fileName(const QString &reel, Surface surface, Proxy proxy, const QString &stamp)
 {
-    QString name = trimmedHorizontally(reel) + u'_' + rawValue(surface);
+    QString name = Blanks::trimmed(reel) + u'_' + rawValue(surface);
     if (proxy != Proxy::full)
         name += QStringLiteral("_proxy") + QString::number(rawValue(proxy));
     return name + QStringLiteral("_v") + stamp + QStringLiteral(".mov");

@@ -97,7 +97,7 @@ QStringList contextLines(const HelpContext &c)
         lines.append(QStringLiteral("VX9: ") + reachable(*c.vx9OK));
     QString last = QStringLiteral("Tessera ") + c.appVersion.value_or(QStringLiteral("?"));
     if (c.macos)
-        last += QStringLiteral(" on macOS ") + *c.macos;
+        last += QStringLiteral(" on Linux ") + *c.macos;
     lines.append(last);
     return lines;
 }

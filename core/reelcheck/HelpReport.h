@@ -23,6 +23,8 @@ struct HelpContext
     std::optional<QString> submissionID;
     std::optional<qint64> submissionNumber;
     std::optional<QString> appVersion;
+    // The operating system's version, "{major}.{minor}.{patch}" (the kernel's on Linux); the wire
+    // key stays "macos" because the service reads it under that name.
     std::optional<QString> macos;
     std::optional<bool> nasOK;
     std::optional<bool> vx9OK;

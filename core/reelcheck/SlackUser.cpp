@@ -1,6 +1,6 @@
 #include "core/reelcheck/SlackUser.h"
 
-#include "core/reelcheck/Blanks.h"
+#include "core/naming/Blanks.h"
 #include "core/reelcheck/StrictJSON.h"
 
 #include <QCollator>

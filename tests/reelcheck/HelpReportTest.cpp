@@ -49,7 +49,7 @@ private Q_SLOTS:
         context.submissionID = QStringLiteral("rec9");
         context.submissionNumber = 12;
         context.appVersion = QStringLiteral("1.2 (34)");
-        context.macos = QStringLiteral("14.1.0");
+        context.macos = QStringLiteral("6.1.0");
         context.nasOK = true;
         context.vx9OK = false;
         QCOMPARE(HelpReport::contextLines(context),
@@ -57,7 +57,7 @@ private Q_SLOTS:
                               "Error: Can't reach VX9.", "Submission: #12 (rec9)",
                               "Files: a.mov → 00_TST_Reel1_awall_v2412051430.mov, b.edl",
                               "NAS: reachable", "VX9: not reachable",
-                              "Tessera 1.2 (34) on macOS 14.1.0"}));
+                              "Tessera 1.2 (34) on Linux 6.1.0"}));
 
         HelpContext numberOnly;
         numberOnly.submissionNumber = 3;

@@ -1,4 +1,4 @@
-#include "core/reelcheck/Blanks.h"
+#include "core/naming/Blanks.h"
 
 namespace tessera::Blanks {
 
