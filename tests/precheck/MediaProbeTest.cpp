@@ -29,69 +29,42 @@ class MediaProbeTest : public QObject
         return result.info.value_or(MediaInfo{-1, -1, QStringLiteral("failed"), -1, -1, {}});
     }
 
-    QString make(const QString &name, const QStringList &arguments)
+    void make(const char *name, const QStringList &arguments)
     {
-        const QString path = m_dir.filePath(name);
-        if (!ffmpeg(arguments + QStringList{path}))
+        m_movies.append(m_dir.filePath(QString::fromUtf8(name)));
+        if (!ffmpeg(arguments + QStringList{m_movies.last()}))
             qWarning() << "ffmpeg could not make" << name;
-        m_movies.append(path);
-        return path;
-    }
-
-    static QStringList video(const QString &size, const QString &rate)
-    {
-        return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                QStringLiteral("testsrc=s=%1:r=%2:d=0.2").arg(size, rate)};
-    }
-
-    static QStringList lt()
-    {
-        return {QStringLiteral("-c:v"), QStringLiteral("prores_ks"), QStringLiteral("-profile:v"),
-                QStringLiteral("1")};
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        const QStringList sine{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                               QStringLiteral("sine=d=0.2")};
-        const QStringList timecode{QStringLiteral("-timecode"), QStringLiteral("01:00:00:00")};
         const QString srt = m_dir.filePath(QStringLiteral("words.srt"));
         QVERIFY(writeFile(srt, "1\n00:00:00,000 --> 00:00:00,100\nWords\n"));
-
-        make(QStringLiteral("lt-30.mov"),
-             video(QStringLiteral("64x32"), QStringLiteral("30")) + lt());
-        make(QStringLiteral("4444-2997-audio-timecode.mov"),
-             video(QStringLiteral("64x32"), QStringLiteral("30000/1001")) + sine +
-                 QStringList{QStringLiteral("-c:v"), QStringLiteral("prores_ks"),
-                             QStringLiteral("-profile:v"), QStringLiteral("4"),
-                             QStringLiteral("-pix_fmt"), QStringLiteral("yuva444p10le"),
-                             QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")} +
-                 timecode);
-        make(QStringLiteral("two-video-subtitles.mov"),
-             video(QStringLiteral("64x32"), QStringLiteral("30")) +
-                 video(QStringLiteral("32x16"), QStringLiteral("30")) +
-                 QStringList{QStringLiteral("-i"), srt, QStringLiteral("-map"), QStringLiteral("0"),
-                             QStringLiteral("-map"), QStringLiteral("1"), QStringLiteral("-map"),
-                             QStringLiteral("2"), QStringLiteral("-c:s"),
-                             QStringLiteral("mov_text")} +
-                 lt());
-        make(QStringLiteral("timecode-faststart.mov"),
-             video(QStringLiteral("66x38"), QStringLiteral("25")) + lt() + timecode +
-                 QStringList{QStringLiteral("-movflags"), QStringLiteral("+faststart")});
-        make(QStringLiteral("mpeg4.mov"),
-             video(QStringLiteral("64x32"), QStringLiteral("30")) +
-                 QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4")});
-        make(QStringLiteral("audio-only.mov"),
-             sine + QStringList{QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")});
+        const QStringList lt = args("-c:v prores_ks -profile:v 1");
+        make("lt-30.mov", args("-f lavfi -i testsrc=s=64x32:r=30:d=0.2") + lt);
+        make("4444-2997-audio-timecode.mov",
+             args("-f lavfi -i testsrc=s=64x32:r=30000/1001:d=0.2 -f lavfi -i sine=d=0.2 -c:v "
+                  "prores_ks -profile:v 4 -pix_fmt yuva444p10le -c:a pcm_s16le -timecode "
+                  "01:00:00:00"));
+        make("two-video-subtitles.mov",
+             (args("-f lavfi -i testsrc=s=64x32:r=30:d=0.2 -f lavfi -i testsrc=s=32x16:r=30:d=0.2 "
+                   "-i")
+              << srt) +
+                 args("-map 0 -map 1 -map 2 -c:s mov_text") + lt);
+        make("timecode-faststart.mov",
+             args("-f lavfi -i testsrc=s=66x38:r=25:d=0.2 -timecode 01:00:00:00 -movflags "
+                  "+faststart") +
+                 lt);
+        make("mpeg4.mov", args("-f lavfi -i testsrc=s=64x32:r=30:d=0.2 -c:v mpeg4"));
+        make("audio-only.mov", args("-f lavfi -i sine=d=0.2 -c:a pcm_s16le"));
     }
 
     void realMoviesReadAsFfprobeSeesThem()
     {
         for (const QString &path : std::as_const(m_movies)) {
-            const QJsonObject probed = ffprobe(path);
-            const QJsonArray streams = probed[QStringLiteral("streams")].toArray();
+            const QJsonArray streams = ffprobe(path)[QStringLiteral("streams")].toArray();
             QVERIFY2(!streams.isEmpty(), qPrintable(path));
             const MediaProbe::Result result = MediaProbe::read(path);
             QVERIFY2(result.ok(), qPrintable(path + QStringLiteral(": ") + result.failure));
@@ -126,24 +99,19 @@ private Q_SLOTS:
             QCOMPARE(info, expected);
         }
         // What the set covers, so that a failed ffmpeg run cannot make the comparison empty.
-        QCOMPARE(MediaProbe::read(m_movies[1]).info->otherTracks,
-                 (QStringList{QStringLiteral("audio"), QStringLiteral("timecode")}));
-        QCOMPARE(MediaProbe::read(m_movies[1]).info->codec, QStringLiteral("ap4h"));
+        const MediaInfo prores4444 = *MediaProbe::read(m_movies[1]).info;
+        QCOMPARE(prores4444.otherTracks, args("audio timecode"));
+        QCOMPARE(prores4444.codec, QStringLiteral("ap4h"));
         QCOMPARE(MediaProbe::read(m_movies[2]).info->videoTracks, 2);
     }
 
     void cutShortExportsFailWithAReason()
     {
-        QFile file(m_movies[0]);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = readFile(m_movies[0]);
         // ffmpeg writes the movie box last, so a cut anywhere loses it.
-        for (qsizetype length : {qsizetype(0), qsizetype(5), bytes.size() / 2, bytes.size() - 1}) {
-            const MediaProbe::Result result = probe(bytes.first(length));
-            QVERIFY(!result.ok());
-            QVERIFY(!result.failure.isEmpty());
-        }
-        QCOMPARE(probe(bytes.first(bytes.size() - 1)).failure,
+        for (qsizetype length : {qsizetype(0), qsizetype(5), bytes.size() / 2})
+            QVERIFY(!probe(bytes.first(length)).failure.isEmpty());
+        QCOMPARE(probe(bytes.chopped(1)).failure,
                  QStringLiteral("the 'moov' box runs past the end of the file"));
         QCOMPARE(MediaProbe::read(m_dir.filePath(QStringLiteral("missing.mov"))).failure,
                  QStringLiteral("it couldn't be opened: no such file or directory"));
@@ -154,31 +122,21 @@ private Q_SLOTS:
     void trackPropertiesComeFromTheirBoxes()
     {
         // Natural size halves away from zero.
-        QCOMPARE(info(movie({Track{"vide", 1919.5, 1079.5}})).width, 1920);
-        QCOMPARE(info(movie({Track{"vide", 1919.5, 1079.5}})).height, 1080);
+        const MediaInfo halves = info(movie({Track{"vide", 1919.5, 1079.5}}));
+        QCOMPARE(QList<int>({halves.width, halves.height}), QList<int>({1920, 1080}));
         QCOMPARE(info(movie({Track{"vide", 1919.49, 1079.25}})).width, 1919);
 
-        Track ntsc{"vide", 64, 32, "ap4h", 30000, 1001, 6};
-        MediaInfo found = info(movie({ntsc}));
-        QCOMPARE(found.codec, QStringLiteral("ap4h"));
-        QCOMPARE(found.fps, 30000.0 / 1001);
+        const MediaInfo ntsc = info(movie({Track{"vide", 64, 32, "ap4h", 30000, 1001, 6}}));
+        QCOMPARE(ntsc.codec, QStringLiteral("ap4h"));
+        QCOMPARE(ntsc.fps, 30000.0 / 1001);
 
         // Only the first video track describes the movie; every track is counted or listed.
-        found = info(movie({Track{"soun"}, Track{"vide", 64, 32, "apcs"}, Track{"tmcd"},
-                            Track{"vide", 8, 8, "avc1", 600, 10, 5}, Track{"meta"}, Track{"sbtl"},
-                            Track{"clcp"}, Track{"subt"}, Track{"text"}, Track{"url "}}));
-        QCOMPARE(found, (MediaInfo{64,
-                                   32,
-                                   QStringLiteral("apcs"),
-                                   30.0,
-                                   2,
-                                   {QStringLiteral("audio"), QStringLiteral("timecode"),
-                                    QStringLiteral("meta"), QStringLiteral("text"),
-                                    QStringLiteral("text"), QStringLiteral("text"),
-                                    QStringLiteral("text"), QStringLiteral("url")}}));
-
-        QCOMPARE(info(movie({Track{"soun"}})),
-                 (MediaInfo{0, 0, QString(), 0, 0, {QStringLiteral("audio")}}));
+        QCOMPARE(info(movie({Track{"soun"}, Track{"vide", 64, 32, "apcs"}, Track{"tmcd"},
+                             Track{"vide", 8, 8, "avc1", 600, 10, 5}, Track{"meta"}, Track{"sbtl"},
+                             Track{"clcp"}, Track{"subt"}, Track{"text"}, Track{"url "}})),
+                 (MediaInfo{64, 32, QStringLiteral("apcs"), 30.0, 2,
+                            args("audio timecode meta text text text text url")}));
+        QCOMPARE(info(movie({Track{"soun"}})), (MediaInfo{0, 0, QString(), 0, 0, {"audio"}}));
         QCOMPARE(info(movie({})), MediaInfo{});
         // No sample description: no codec. No media duration: no rate.
         QCOMPARE(info(movie({Track{"vide", 64, 32, nullptr}})).codec, QString());
@@ -193,18 +151,16 @@ private Q_SLOTS:
             atom64("mdia", mdhd(15360, 15 * 512, 1) + hdlr("vide") + atom("minf", stbl));
         const QByteArray moov =
             atom("moov", mvhd(1, 600, 600) + atom("trak", tkhd(7972, 3424, 1) + mdia));
-        const QByteArray bytes = ftyp() + moov + be32(0) + "mdat" + QByteArray(32, 'x');
-        QCOMPARE(info(bytes), (MediaInfo{7972, 3424, QStringLiteral("apcs"), 30.0, 1, {}}));
-        QCOMPARE(info(ftyp() + atom64("mdat", QByteArray(32, 'x')) + moov),
-                 (MediaInfo{7972, 3424, QStringLiteral("apcs"), 30.0, 1, {}}));
+        const MediaInfo expected{7972, 3424, QStringLiteral("apcs"), 30.0, 1, {}};
+        QCOMPARE(info(ftyp() + moov + be32(0) + "mdat" + QByteArray(32, 'x')), expected);
+        QCOMPARE(info(ftyp() + atom64("mdat", QByteArray(32, 'x')) + moov), expected);
     }
 
     void brokenBoxesFailWithAReasonNeverACrash()
     {
         const QByteArray good = movie({Track{"vide", 64, 32}, Track{"soun"}});
         QVERIFY(probe(good).ok());
-        // Every cut of the movie box, and every corrupted size byte, either reads or fails with
-        // a reason.
+        // Every cut of the movie, and every corrupted byte, either reads or fails with a reason.
         for (qsizetype length = 0; length < good.size(); ++length) {
             const MediaProbe::Result result = probe(good.first(length));
             QVERIFY(result.ok() || !result.failure.isEmpty());
@@ -221,19 +177,13 @@ private Q_SLOTS:
                  QStringLiteral("it has no movie box (moov)"));
         QCOMPARE(probe(ftyp() + atom("moov", atom("trak", tkhd(64, 32)))).failure,
                  QStringLiteral("track 1 has no media box"));
-        QCOMPARE(probe(atom("moov", atom("trak", atom("mdia", mdhd(600, 600))))).failure,
-                 QStringLiteral("track 1 has no handler"));
-        QCOMPARE(
-            probe(atom("moov", atom("trak", atom("mdia", mdhd(600, 600) + hdlr("vide"))))).failure,
-            QStringLiteral("track 1 has no track header"));
         QCOMPARE(probe(atom("moov", be32(100) + "trak" + QByteArray(8, '\0'))).failure,
                  QStringLiteral("the 'trak' box runs past the end of the movie box"));
         QCOMPARE(probe(atom("moov", be32(3) + "tr\x01k")).failure,
                  QStringLiteral("the 'tr?k' box in the movie box has an impossible size"));
         // A time-to-sample table that claims more entries than it holds.
         QByteArray lying = movie({Track{"vide", 64, 32}});
-        const qsizetype count = lying.indexOf("stts") + 8;
-        lying.replace(count, 4, be32(0x10000000));
+        lying.replace(lying.indexOf("stts") + 8, 4, be32(0x10000000));
         QCOMPARE(probe(lying).failure,
                  QStringLiteral("the time-to-sample table of track 1 is too short"));
         // A table that does hold more entries than any reel has frames is not read through.
@@ -245,16 +195,13 @@ private Q_SLOTS:
         QCOMPARE(probe(atom("moov", atom("trak", tkhd(64, 32) + mdia))).failure,
                  QStringLiteral("the time-to-sample table of track 1 is too long"));
         // Tens of thousands of empty boxes are refused rather than walked, wherever they are.
-        QByteArray crowded;
-        for (int i = 0; i < 10001; ++i)
-            crowded += atom("free");
-        QCOMPARE(probe(crowded + atom("moov")).failure, QStringLiteral("it holds too many boxes"));
-        QCOMPARE(probe(atom("moov", crowded)).failure, QStringLiteral("it holds too many boxes"));
-        QByteArray manyTracks;
-        for (int i = 0; i < 2000; ++i)
-            manyTracks += atom("trak", atom("mdia", hdlr("soun") + atom("free") + atom("free")));
-        QCOMPARE(probe(atom("moov", manyTracks)).failure,
-                 QStringLiteral("it holds too many boxes"));
+        const QString tooMany = QStringLiteral("it holds too many boxes");
+        const QByteArray crowded = atom("free").repeated(10001);
+        QCOMPARE(probe(crowded + atom("moov")).failure, tooMany);
+        QCOMPARE(probe(atom("moov", crowded)).failure, tooMany);
+        const QByteArray manyTracks =
+            atom("trak", atom("mdia", hdlr("soun") + atom("free") + atom("free"))).repeated(2000);
+        QCOMPARE(probe(atom("moov", manyTracks)).failure, tooMany);
         QCOMPARE(
             probe(atom("moov", manyTracks.first(manyTracks.size() / 2))).info->otherTracks.size(),
             1000);
@@ -262,19 +209,18 @@ private Q_SLOTS:
 
     void mediaDataIsNeverRead()
     {
-        const QByteArray small = movie({Track{"vide", 64, 32}}, 600, 120, 64);
-        const QByteArray large = movie({Track{"vide", 64, 32}}, 600, 120, 32 << 20);
-        MemorySource smallSource(small);
-        MemorySource largeSource(large);
-        QVERIFY(MediaProbe::read(smallSource).ok());
-        QVERIFY(MediaProbe::read(largeSource).ok());
-        QCOMPARE(largeSource.bytesRead(), smallSource.bytesRead());
-        QVERIFY(smallSource.bytesRead() < 1024);
+        const QByteArray smallMovie = movie({Track{"vide", 64, 32}}, 600, 120, 64);
+        const QByteArray largeMovie = movie({Track{"vide", 64, 32}}, 600, 120, 32 << 20);
+        MemorySource small(smallMovie);
+        MemorySource large(largeMovie);
+        QVERIFY(MediaProbe::read(small).ok());
+        QVERIFY(MediaProbe::read(large).ok());
+        QCOMPARE(large.bytesRead(), small.bytesRead());
+        QVERIFY(small.bytesRead() < 1024);
     }
 
     void fourCCDecodesAndTrims()
     {
-        QCOMPARE(MediaProbe::fourCC(0x61706373), QStringLiteral("apcs"));
         QCOMPARE(MediaProbe::fourCC(0x75726c20), QStringLiteral("url"));
         QCOMPARE(MediaProbe::fourCC(0x20206120), QStringLiteral("a"));
         QCOMPARE(MediaProbe::fourCC(0x61ff6263), QStringLiteral("a\uFFFDbc"));

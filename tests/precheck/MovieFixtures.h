@@ -18,26 +18,16 @@
 
 namespace fixtures {
 
-inline QByteArray be16(quint16 value)
+template<typename T>
+QByteArray bigEndian(T value)
 {
-    QByteArray bytes(2, Qt::Uninitialized);
+    QByteArray bytes(sizeof(T), Qt::Uninitialized);
     qToBigEndian(value, bytes.data());
     return bytes;
 }
-
-inline QByteArray be32(quint32 value)
-{
-    QByteArray bytes(4, Qt::Uninitialized);
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-inline QByteArray be64(quint64 value)
-{
-    QByteArray bytes(8, Qt::Uninitialized);
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
+inline const auto be16 = bigEndian<quint16>;
+inline const auto be32 = bigEndian<quint32>;
+inline const auto be64 = bigEndian<quint64>;
 
 inline QByteArray atom(const char *type, const QByteArray &payload = {})
 {
@@ -55,16 +45,23 @@ inline QByteArray ftyp()
     return atom("ftyp", QByteArray("qt  ") + be32(0x200) + QByteArray("qt  "));
 }
 
+// Version, flags, two dates, time scale and duration, as the movie and media headers start.
+inline QByteArray timing(int version, quint32 timeScale, quint64 duration)
+{
+    if (version == 1)
+        return be32(1 << 24) + be64(0) + be64(0) + be32(timeScale) + be64(duration);
+    return be32(0) + be32(0) + be32(0) + be32(timeScale) + be32(quint32(duration));
+}
+
 inline QByteArray mvhd(int version, quint32 timeScale, quint64 duration)
 {
-    QByteArray body = be32(quint32(version) << 24);
-    if (version == 1)
-        body += be64(0) + be64(0) + be32(timeScale) + be64(duration);
-    else
-        body += be32(0) + be32(0) + be32(timeScale) + be32(quint32(duration));
-    body += be32(0x00010000) + be16(0x0100) + QByteArray(10, '\0') + QByteArray(36, '\0') +
-            QByteArray(24, '\0') + be32(2);
-    return atom("mvhd", body);
+    return atom("mvhd", timing(version, timeScale, duration) + be32(0x00010000) + be16(0x0100) +
+                            QByteArray(70, '\0') + be32(2));
+}
+
+inline QByteArray mdhd(quint32 timeScale, quint64 duration, int version = 0)
+{
+    return atom("mdhd", timing(version, timeScale, duration) + be32(0));
 }
 
 // Natural size in 16.16 fixed point, as the track header stores it.
@@ -75,26 +72,14 @@ inline QByteArray tkhd(double width, double height, int version = 0)
         body += be64(0) + be64(0) + be32(1) + be32(0) + be64(0);
     else
         body += be32(0) + be32(0) + be32(1) + be32(0) + be32(0);
-    body += QByteArray(8, '\0') + be16(0) + be16(0) + be16(0) + be16(0) + QByteArray(36, '\0');
-    body +=
-        be32(quint32(std::llround(width * 65536))) + be32(quint32(std::llround(height * 65536)));
-    return atom("tkhd", body);
-}
-
-inline QByteArray mdhd(quint32 timeScale, quint64 duration, int version = 0)
-{
-    QByteArray body = be32(quint32(version) << 24);
-    if (version == 1)
-        body += be64(0) + be64(0) + be32(timeScale) + be64(duration);
-    else
-        body += be32(0) + be32(0) + be32(timeScale) + be32(quint32(duration));
-    return atom("mdhd", body + be16(0) + be16(0));
+    return atom("tkhd", body + QByteArray(52, '\0') + be32(quint32(std::llround(width * 65536))) +
+                            be32(quint32(std::llround(height * 65536))));
 }
 
 inline QByteArray hdlr(const char *handler)
 {
-    return atom("hdlr", be32(0) + QByteArray("mhlr") + QByteArray(handler, 4) +
-                            QByteArray(12, '\0') + QByteArray(1, '\0'));
+    return atom("hdlr",
+                be32(0) + QByteArray("mhlr") + QByteArray(handler, 4) + QByteArray(13, '\0'));
 }
 
 // One sample description of the given format, or none when format is null.
@@ -153,13 +138,23 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Command-line arguments written as one line; none of them may hold a space.
+inline QStringList args(const char *line)
+{
+    return QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts);
+}
+
 // Runs ffmpeg quietly; true when it made the file.
 inline bool ffmpeg(const QStringList &arguments)
 {
     QProcess process;
-    process.start(QStringLiteral("ffmpeg"),
-                  QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} +
-                      arguments);
+    process.start(QStringLiteral("ffmpeg"), args("-v error -y") + arguments);
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
 }
@@ -168,10 +163,8 @@ inline bool ffmpeg(const QStringList &arguments)
 inline QJsonObject ffprobe(const QString &path)
 {
     QProcess process;
-    process.start(QStringLiteral("ffprobe"),
-                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_streams"),
-                   QStringLiteral("-show_format"), QStringLiteral("-of"), QStringLiteral("json"),
-                   path});
+    process.start(QStringLiteral("ffprobe"), args("-v error -show_streams -show_format -of json")
+                                                 << path);
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         return {};
     return QJsonDocument::fromJson(process.readAllStandardOutput()).object();

@@ -40,16 +40,14 @@ private Q_SLOTS:
     void aChainThatMissesTheEndGivesNothing()
     {
         const QByteArray movie = complete();
-        QCOMPARE(durationOf(movie + QByteArray(1, '\0')), std::nullopt);   // a byte appended
-        QCOMPARE(durationOf(movie.first(movie.size() - 1)), std::nullopt); // cut short
+        QCOMPARE(durationOf(movie + QByteArray(1, '\0')), std::nullopt); // a byte appended
+        QCOMPARE(durationOf(movie.chopped(1)), std::nullopt);            // cut short
         // The last atom announces more than the file holds: an export still being written.
-        QCOMPARE(durationOf(ftyp() + atom("moov", mvhd(0, 600, 900)) + be32(5000) + "mdat" +
-                            QByteArray(100, 'x')),
-                 std::nullopt);
+        QCOMPARE(
+            durationOf(QByteArray(movie).replace(movie.lastIndexOf("mdat") - 4, 4, be32(5000))),
+            std::nullopt);
         // A header cut off after fewer than eight bytes.
         QCOMPARE(durationOf(movie + QByteArray(7, '\0')), std::nullopt);
-        QCOMPARE(durationOf(QByteArray()), std::nullopt);
-        QCOMPARE(durationOf(QByteArray("abc")), std::nullopt);
     }
 
     void largeAndOpenEndedSizesAreWalked()
@@ -70,9 +68,8 @@ private Q_SLOTS:
 
     void atMostSixtyFourTopLevelAtomsAreWalked()
     {
-        QByteArray sixtyFour = ftyp() + atom("moov", mvhd(0, 600, 600));
-        for (int i = 2; i < 64; ++i)
-            sixtyFour += atom("free");
+        const QByteArray sixtyFour =
+            ftyp() + atom("moov", mvhd(0, 600, 600)) + atom("free").repeated(62);
         QCOMPARE(durationOf(sixtyFour), 1.0);
         QCOMPARE(durationOf(sixtyFour + atom("free")), std::nullopt);
     }
@@ -106,12 +103,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("movie.mov"));
-        const QByteArray bytes = complete();
-        QVERIFY(writeFile(path, bytes));
+        QVERIFY(writeFile(path, complete()));
         QCOMPARE(QuickTimeAtoms::movieDuration(path), 1.5);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), bytes);
+        QCOMPARE(readFile(path), complete());
         QCOMPARE(QuickTimeAtoms::movieDuration(dir.filePath(QStringLiteral("missing.mov"))),
                  std::nullopt);
         QCOMPARE(QuickTimeAtoms::movieDuration(dir.path()), std::nullopt);
@@ -123,27 +117,19 @@ private Q_SLOTS:
         QVERIFY(dir.isValid());
         const QString plain = dir.filePath(QStringLiteral("plain.mov"));
         const QString faststart = dir.filePath(QStringLiteral("faststart.mov"));
-        const QStringList source{
-            QStringLiteral("-f"),         QStringLiteral("lavfi"),
-            QStringLiteral("-i"),         QStringLiteral("testsrc=s=64x32:r=30:d=0.5"),
-            QStringLiteral("-c:v"),       QStringLiteral("prores_ks"),
-            QStringLiteral("-profile:v"), QStringLiteral("1")};
+        const QStringList source =
+            args("-f lavfi -i testsrc=s=64x32:r=30:d=0.5 -c:v prores_ks -profile:v 1");
         QVERIFY(ffmpeg(source + QStringList{plain}));
-        QVERIFY(ffmpeg(source + QStringList{QStringLiteral("-movflags"),
-                                            QStringLiteral("+faststart"), faststart}));
+        QVERIFY(ffmpeg(source + args("-movflags +faststart") << faststart));
         for (const QString &path : {plain, faststart}) {
             const double expected =
                 ffprobe(path)[QStringLiteral("format")][QStringLiteral("duration")]
                     .toString()
                     .toDouble();
-            const std::optional<double> duration = QuickTimeAtoms::movieDuration(path);
-            QVERIFY2(duration, qPrintable(path));
-            QCOMPARE(*duration, expected);
+            QCOMPARE(QuickTimeAtoms::movieDuration(path), expected);
 
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QByteArray bytes = file.readAll();
-            QCOMPARE(durationOf(bytes.first(bytes.size() - 1)), std::nullopt);
+            const QByteArray bytes = readFile(path);
+            QCOMPARE(durationOf(bytes.chopped(1)), std::nullopt);
             QCOMPARE(durationOf(bytes.first(bytes.size() / 2)), std::nullopt);
             QCOMPARE(durationOf(bytes + QByteArray(16, 'x')), std::nullopt);
             // Zeros appended read as one more atom running to the end, which is well formed.
