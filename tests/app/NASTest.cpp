@@ -30,10 +30,8 @@ private Q_SLOTS:
         QCOMPARE(NAS{QUrl(QStringLiteral("smb:///Production"))}.host(), QString());
 
         const NAS fallback = NAS::defaultNAS();
-        QVERIFY(fallback.url.isValid());
         QCOMPARE(fallback.url.scheme(), QStringLiteral("smb"));
-        QVERIFY(!fallback.host().isEmpty());
-        QVERIFY(!fallback.share().isEmpty());
+        QVERIFY(!fallback.host().isEmpty() && !fallback.share().isEmpty());
 
         QCOMPARE(NAS::forSetting(QStringLiteral("smb://10.0.0.5/Production")).url,
                  QUrl(QStringLiteral("smb://10.0.0.5/Production")));
@@ -51,13 +49,10 @@ private Q_SLOTS:
         QCOMPARE(NAS::mountMessage(80),
                  QStringLiteral("The NAS didn't accept the login. Ask production for the NAS login "
                                 "and try again."));
-        QCOMPARE(NAS::mountMessage(-5999),
-                 QStringLiteral(
-                     "The NAS doesn't allow this account. Ask production to check the login."));
-        const QString cancelled = QStringLiteral(
-            "Connecting to the NAS was cancelled. Press Try again and sign in when Tessera asks.");
-        QCOMPARE(NAS::mountMessage(89), cancelled);
-        QCOMPARE(NAS::mountMessage(-128), cancelled);
+        // Cancelled in Tessera's sign-in or in the system's: one sentence.
+        QCOMPARE(NAS::mountMessage(-128), NAS::mountMessage(89));
+        QVERIFY(NAS::mountMessage(89).startsWith(
+            QStringLiteral("Connecting to the NAS was cancelled.")));
         QCOMPARE(NAS::mountMessage(NAS::timedOut),
                  QStringLiteral("Couldn't connect to the NAS (error 1024). Press Try again, or "
                                 "connect to it in your file manager first."));
@@ -107,9 +102,7 @@ private Q_SLOTS:
         QVERIFY(silent.port() != 0);
         clock.restart();
         QCOMPARE(QCoro::waitFor(nasAt(silent.port()).reach(1500ms)), NAS::Reach::unreachable);
-        QVERIFY2(clock.elapsed() >= 1490,
-                 qPrintable(QStringLiteral("answered after %1 ms").arg(clock.elapsed())));
-        QVERIFY2(clock.elapsed() < 4000,
+        QVERIFY2(clock.elapsed() >= 1490 && clock.elapsed() < 4000,
                  qPrintable(QStringLiteral("answered after %1 ms").arg(clock.elapsed())));
 
         QCOMPARE(QCoro::waitFor(NAS{QUrl(QStringLiteral("smb:///share"))}.reach(1s)),
@@ -119,7 +112,6 @@ private Q_SLOTS:
     void aLocalFolderStandsForTheShareRoot()
     {
         QTemporaryDir temp;
-        QVERIFY(temp.isValid());
         const NAS nas{QUrl::fromLocalFile(temp.path())};
         QVERIFY(nas.isLocalFolder());
         QCOMPARE(QCoro::waitFor(nas.reach(1s)), NAS::Reach::ok);
@@ -144,13 +136,13 @@ private Q_SLOTS:
     void theFirstMountPointWithTheDropFolderWins()
     {
         QTemporaryDir temp;
-        QVERIFY(temp.isValid());
-        const QString first = temp.path() + QStringLiteral("/first");
-        const QString second = temp.path() + QStringLiteral("/second");
-        const QString other = temp.path() + QStringLiteral("/other share");
-        for (const QString &root : {first, second, other})
-            QVERIFY(QDir().mkpath(root));
-        QVERIFY(QDir().mkpath(other + QStringLiteral("/Halcyon_Drop/Reels")));
+        const QString first = temp.filePath(QStringLiteral("first"));
+        const QString second = temp.filePath(QStringLiteral("second"));
+        const QString other = temp.filePath(QStringLiteral("other share"));
+        const auto dropIn = [](const QString &root) {
+            return root + QStringLiteral("/Halcyon_Drop/Reels");
+        };
+        QVERIFY(QDir().mkpath(first) && QDir().mkpath(second) && QDir().mkpath(dropIn(other)));
         const QList<MountEntry> table = {
             {QStringLiteral("//nas.halcyon.local/Other"), other, QStringLiteral("smbfs")},
             {QStringLiteral("//bob@NAS.halcyon.local:445/Production"), first,
@@ -161,20 +153,15 @@ private Q_SLOTS:
         // Mounted twice, but neither has the drop folder.
         QCOMPARE(nas.mountedDropRoot(table), std::nullopt);
 
-        QVERIFY(QDir().mkpath(second + QStringLiteral("/Halcyon_Drop/Reels")));
-        QCOMPARE(nas.mountedDropRoot(table),
-                 QUrl::fromLocalFile(second + QStringLiteral("/Halcyon_Drop/Reels/")));
-        QVERIFY(QDir().mkpath(first + QStringLiteral("/Halcyon_Drop/Reels")));
-        QCOMPARE(nas.mountedDropRoot(table),
-                 QUrl::fromLocalFile(first + QStringLiteral("/Halcyon_Drop/Reels/")));
+        QVERIFY(QDir().mkpath(dropIn(second)));
+        QCOMPARE(nas.mountedDropRoot(table), QUrl::fromLocalFile(dropIn(second) + u'/'));
+        QVERIFY(QDir().mkpath(dropIn(first)));
+        QCOMPARE(nas.mountedDropRoot(table), QUrl::fromLocalFile(dropIn(first) + u'/'));
 
         // A file where the drop folder should be does not count.
-        QVERIFY(QDir(first + QStringLiteral("/Halcyon_Drop/Reels")).removeRecursively());
-        QFile file(first + QStringLiteral("/Halcyon_Drop/Reels"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QCOMPARE(nas.mountedDropRoot(table),
-                 QUrl::fromLocalFile(second + QStringLiteral("/Halcyon_Drop/Reels/")));
+        QVERIFY(QDir(dropIn(first)).removeRecursively());
+        QVERIFY(QFile(dropIn(first)).open(QIODevice::WriteOnly));
+        QCOMPARE(nas.mountedDropRoot(table), QUrl::fromLocalFile(dropIn(second) + u'/'));
     }
 
     void mountThatCannotStartAnswersANonZeroCode()

@@ -1,32 +1,20 @@
 #include "core/copy/DiskInspector.h"
 
 #include "core/copy/SafeCopier.h"
+#include "tests/copy/CopyTestSupport.h"
 
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <thread>
 #include <vector>
 
 using namespace tessera;
+using namespace tessera::testing;
 
 namespace {
-
-QUrl file(const QString &path)
-{
-    return QUrl::fromLocalFile(path);
-}
-
-void put(const QString &path, const QByteArray &bytes)
-{
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    QCOMPARE(out.write(bytes), bytes.size());
-}
 
 void setModified(const QString &path, const QDateTime &when)
 {
@@ -36,14 +24,21 @@ void setModified(const QString &path, const QDateTime &when)
 }
 
 // An inspector that counts the files it reads.
-struct Counted
+struct Counted : DiskInspector
 {
     QAtomicInt reads;
-    DiskInspector inspector{[this](const QUrl &url) {
-        reads.ref();
-        return SafeCopier::sha256(url);
-    }};
+    Counted()
+        : DiskInspector([this](const QUrl &url) {
+            reads.ref();
+            return SafeCopier::sha256(url);
+        })
+    {}
 };
+
+QString digest(const char *bytes)
+{
+    return SafeCopier::sha256(QByteArray(bytes));
+}
 
 } // namespace
 
@@ -56,54 +51,48 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("A.mov"));
-        put(path, QByteArray("first version"));
-        Counted counted;
-        QAtomicInt &reads = counted.reads;
-        DiskInspector &inspector = counted.inspector;
+        put(path, "first version");
+        Counted inspector;
 
-        const QString first = inspector.sha256(file(path));
-        QCOMPARE(first, SafeCopier::sha256(QByteArray("first version")));
-        QCOMPARE(inspector.sha256(file(path)), first);
+        QCOMPARE(inspector.sha256(file(path)), digest("first version"));
+        QCOMPARE(inspector.sha256(file(path)), digest("first version"));
         // Another spelling of the same path finds the same record.
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("x")));
-        QCOMPARE(inspector.sha256(file(dir.path() + QStringLiteral("/x/.././A.mov"))), first);
-        QCOMPARE(reads.loadRelaxed(), 1);
+        QCOMPARE(inspector.sha256(file(dir.filePath(QStringLiteral("x/.././A.mov")))),
+                 digest("first version"));
+        QCOMPARE(inspector.reads.loadRelaxed(), 1);
 
         // Same size, other bytes, other modification time: read again.
         const QDateTime earlier = QFileInfo(path).lastModified();
-        put(path, QByteArray("other version"));
+        put(path, "other version");
         setModified(path, earlier.addSecs(-60));
-        QCOMPARE(inspector.sha256(file(path)), SafeCopier::sha256(QByteArray("other version")));
-        QCOMPARE(reads.loadRelaxed(), 2);
-        QCOMPARE(inspector.sha256(file(path)), SafeCopier::sha256(QByteArray("other version")));
-        QCOMPARE(reads.loadRelaxed(), 2);
+        QCOMPARE(inspector.sha256(file(path)), digest("other version"));
+        QCOMPARE(inspector.sha256(file(path)), digest("other version"));
+        QCOMPARE(inspector.reads.loadRelaxed(), 2);
 
         // Other size, same modification time: read again.
         const QDateTime stamp = QFileInfo(path).lastModified();
-        put(path, QByteArray("a longer third version"));
+        put(path, "a longer third version");
         setModified(path, stamp);
-        QCOMPARE(inspector.sha256(file(path)),
-                 SafeCopier::sha256(QByteArray("a longer third version")));
-        QCOMPARE(reads.loadRelaxed(), 3);
+        QCOMPARE(inspector.sha256(file(path)), digest("a longer third version"));
+        QCOMPARE(inspector.reads.loadRelaxed(), 3);
     }
 
     void rememberedDigestsAreNotReadAgain()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("B.mov"));
-        put(path, QByteArray("bytes"));
-        Counted counted;
-        QAtomicInt &reads = counted.reads;
-        DiskInspector &inspector = counted.inspector;
+        put(path, "bytes");
+        Counted inspector;
         inspector.remember(file(path), QStringLiteral("remembered"));
         QCOMPARE(inspector.sha256(file(path)), QStringLiteral("remembered"));
-        QCOMPARE(reads.loadRelaxed(), 0);
+        QCOMPARE(inspector.reads.loadRelaxed(), 0);
 
         // A record for a file that cannot be seen never answers for it.
         const QString gone = dir.filePath(QStringLiteral("gone.mov"));
         inspector.remember(file(gone), QStringLiteral("stale"));
         QVERIFY_THROWS_EXCEPTION(CopyError, inspector.sha256(file(gone)));
-        QCOMPARE(reads.loadRelaxed(), 1);
+        QCOMPARE(inspector.reads.loadRelaxed(), 1);
 
         QVERIFY(inspector.exists(file(path)));
         QVERIFY(!inspector.exists(file(gone)));
@@ -117,9 +106,7 @@ private Q_SLOTS:
             paths.append(dir.filePath(QStringLiteral("%1.mov").arg(i)));
             put(paths.last(), QByteArray(100'000 + i, static_cast<char>('a' + i)));
         }
-        Counted counted;
-        QAtomicInt &reads = counted.reads;
-        DiskInspector &inspector = counted.inspector;
+        Counted inspector;
         QAtomicInt wrong;
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t) {
@@ -138,8 +125,8 @@ private Q_SLOTS:
             thread.join();
         QCOMPARE(wrong.loadRelaxed(), 0);
         // Two callers may hash one file at once, but never more often than there are callers.
-        QVERIFY(reads.loadRelaxed() >= 4);
-        QVERIFY(reads.loadRelaxed() <= 16);
+        QVERIFY(inspector.reads.loadRelaxed() >= 4);
+        QVERIFY(inspector.reads.loadRelaxed() <= 16);
     }
 };
 

@@ -1,20 +1,11 @@
 #include "core/copy/OriginalRenamePlanner.h"
 
+#include "tests/copy/CopyTestSupport.h"
+
 #include <QSet>
-#include <QTest>
 
 using namespace tessera;
-
-namespace {
-
-QUrl file(const QString &path)
-{
-    return QUrl::fromLocalFile(path);
-}
-
-const QUrl dropRoot = file(QStringLiteral("/nas/Halcyon_Drop/Reels"));
-
-} // namespace
+using namespace tessera::testing;
 
 class OriginalRenamePlannerTest : public QObject
 {
@@ -47,6 +38,7 @@ private Q_SLOTS:
             OriginalRename::nameTaken(items[4].source, QStringLiteral("taken.mov")),
             OriginalRename::rename(items[6].source, file(QStringLiteral("/home/ed/other/F.mov"))),
         };
+        const QUrl dropRoot = file(QStringLiteral("/nas/Halcyon_Drop/Reels"));
         QCOMPARE(OriginalRenamePlanner::plan(items, dropRoot, true, exists), expected);
         QVERIFY(OriginalRenamePlanner::plan(items, dropRoot, false, exists).isEmpty());
     }

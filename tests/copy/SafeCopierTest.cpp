@@ -1,12 +1,12 @@
 #include "core/copy/SafeCopier.h"
 
+#include "tests/copy/CopyTestSupport.h"
+
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <cerrno>
 #include <cstring>
@@ -19,13 +19,9 @@
 #include <unistd.h>
 
 using namespace tessera;
+using namespace tessera::testing;
 
 namespace {
-
-QUrl file(const QString &path)
-{
-    return QUrl::fromLocalFile(path);
-}
 
 QByteArray randomBytes(qint64 size)
 {
@@ -34,21 +30,6 @@ QByteArray randomBytes(qint64 size)
     for (qint64 i = 0; i < size; ++i)
         bytes[i] = static_cast<char>(generator.generate() & 0xff);
     return bytes;
-}
-
-void put(const QString &path, const QByteArray &bytes)
-{
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    QCOMPARE(out.write(bytes), bytes.size());
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return in.readAll();
 }
 
 // Every entry of a folder, hidden ones included, sorted by name.
@@ -69,6 +50,11 @@ QString hex(const QByteArray &bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 // Pages of the file that the page cache holds.
 qint64 residentPages(const QString &path)
 {
@@ -83,11 +69,9 @@ qint64 residentPages(const QString &path)
     const long page = ::sysconf(_SC_PAGESIZE);
     std::vector<unsigned char> resident((length + page - 1) / page);
     qint64 count = -1;
-    if (::mincore(map, static_cast<size_t>(length), resident.data()) == 0) {
-        count = 0;
-        for (unsigned char flags : resident)
-            count += flags & 1;
-    }
+    if (::mincore(map, static_cast<size_t>(length), resident.data()) == 0)
+        count =
+            std::count_if(resident.begin(), resident.end(), [](unsigned char f) { return f & 1; });
     ::munmap(map, static_cast<size_t>(length));
     return count;
 }
@@ -98,16 +82,37 @@ bool onTmpfs(const QString &path)
     return ::statfs(QFile::encodeName(path).constData(), &info) == 0 && info.f_type == TMPFS_MAGIC;
 }
 
+const QString mine = QStringLiteral("mine.mov");
+const QString A = QStringLiteral("A.mov");
+
 // A source folder and a separate day folder, so that listings show only what the copier left.
 struct Folders
 {
     QTemporaryDir root;
-    QString source() const { return root.path() + QStringLiteral("/source"); }
-    QString day() const { return root.path() + QStringLiteral("/day"); }
     Folders()
     {
-        QDir().mkpath(source());
+        QDir().mkpath(root.filePath(QStringLiteral("source")));
         QDir().mkpath(day());
+    }
+    QString source(const QString &name = mine) const
+    {
+        return root.filePath(QStringLiteral("source/") + name);
+    }
+    QString day(const QString &name = {}) const
+    {
+        return root.filePath(QStringLiteral("day/") + name);
+    }
+    QStringList left() const { return listing(day()); }
+    QString copy(const QString &to = A) const
+    {
+        return SafeCopier::copy(file(source()), file(day(to)));
+    }
+    // Copies the source file into the day folder; returns the error it threw.
+    CopyError failedCopy(const QString &to = A, const SafeCopier::Progress &progress = {},
+                         const SafeCopier::Progress &checking = {}) const
+    {
+        return thrown<CopyError>(
+            [&] { SafeCopier::copy(file(source()), file(day(to)), progress, checking); });
     }
 };
 
@@ -129,27 +134,25 @@ private Q_SLOTS:
         Folders folders;
         const qint64 size = 2 * SafeCopier::chunk + 3;
         const QByteArray bytes = randomBytes(size);
-        put(folders.source() + QStringLiteral("/Floor Export.mov"), bytes);
-        const QUrl destination = file(folders.day() + QStringLiteral("/A.mov"));
+        put(folders.source(), bytes);
 
         QList<qint64> copied, checked;
         const QString digest = SafeCopier::copy(
-            file(folders.source() + QStringLiteral("/Floor Export.mov")), destination,
+            file(folders.source()), file(folders.day(A)),
             [&](qint64 n) { return copied.append(n), true; },
             [&](qint64 n) { return checked.append(n), true; });
 
-        // The copy and its read-back leave nothing of the destination in the page cache (tmpfs
-        // keeps every page in memory by nature).
+        // Nothing of the destination stays in the page cache (tmpfs keeps every page by nature).
         if (!onTmpfs(folders.day()))
-            QCOMPARE(residentPages(destination.toLocalFile()), 0);
+            QCOMPARE(residentPages(folders.day(A)), 0);
         QCOMPARE(digest, hex(bytes));
-        QCOMPARE(SafeCopier::sha256(destination), digest);
+        QCOMPARE(SafeCopier::sha256(file(folders.day(A))), digest);
         const QList<qint64> steps{SafeCopier::chunk, 2 * SafeCopier::chunk, size};
         QCOMPARE(copied, steps);
         QCOMPARE(checked, steps);
-        QCOMPARE(listing(folders.day()), QStringList{QStringLiteral("A.mov")});
-        QCOMPARE(contents(destination.toLocalFile()), bytes);
-        QCOMPARE(QFile::permissions(destination.toLocalFile()) & 0x7777,
+        QCOMPARE(folders.left(), QStringList{A});
+        QCOMPARE(contents(folders.day(A)), bytes);
+        QCOMPARE(QFile::permissions(folders.day(A)) & 0x7777,
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
                      QFile::ReadGroup | QFile::ReadOther);
     }
@@ -157,56 +160,40 @@ private Q_SLOTS:
     void zeroByteFileIsPlacedWithoutProgress()
     {
         Folders folders;
-        put(folders.source() + QStringLiteral("/empty.mov"), {});
+        put(folders.source(), {});
         int reports = 0;
-        const QString digest = SafeCopier::copy(
-            file(folders.source() + QStringLiteral("/empty.mov")),
-            file(folders.day() + QStringLiteral("/E.mov")), [&](qint64) { return ++reports, true; },
-            [&](qint64) { return ++reports, true; });
-        QCOMPARE(digest, QStringLiteral(
-                             "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"));
+        const auto count = [&](qint64) { return ++reports, true; };
+        QCOMPARE(SafeCopier::copy(file(folders.source()), file(folders.day(A)), count, count),
+                 hex({}));
         QCOMPARE(reports, 0);
-        QCOMPARE(listing(folders.day()), QStringList{QStringLiteral("E.mov")});
-        QCOMPARE(QFileInfo(folders.day() + QStringLiteral("/E.mov")).size(), 0);
+        QCOMPARE(folders.left(), QStringList{A});
+        QCOMPARE(QFileInfo(folders.day(A)).size(), 0);
     }
 
     void writePlacesBytesWithTheSameChecks()
     {
         Folders folders;
         const QByteArray edl("TITLE: Halcyon\r\n* FROM CLIP NAME: A.mov  \r\n");
-        const QUrl destination = file(folders.day() + QStringLiteral("/Halcyon_v2412051430.edl"));
+        const QUrl destination = file(folders.day(QStringLiteral("H.edl")));
         QCOMPARE(SafeCopier::write(edl, destination), hex(edl));
+        QCOMPARE(thrown<CopyError>([&] { SafeCopier::write("other", destination); }),
+                 CopyError::appeared(QStringLiteral("H.edl")));
         QCOMPARE(contents(destination.toLocalFile()), edl);
-        QCOMPARE(listing(folders.day()), QStringList{QStringLiteral("Halcyon_v2412051430.edl")});
-
-        // Never over an existing file.
-        try {
-            SafeCopier::write(QByteArray("other"), destination);
-            QFAIL("write must not replace a file");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::appeared(QStringLiteral("Halcyon_v2412051430.edl")));
-        }
-        QCOMPARE(contents(destination.toLocalFile()), edl);
-        QCOMPARE(listing(folders.day()), QStringList{QStringLiteral("Halcyon_v2412051430.edl")});
+        QCOMPARE(folders.left(), QStringList{QStringLiteral("H.edl")});
     }
 
     void existingDestinationIsNeverTouched()
     {
         Folders folders;
-        put(folders.source() + QStringLiteral("/mine.mov"), randomBytes(1000));
-        put(folders.day() + QStringLiteral("/A.mov"), QByteArray("theirs"));
-        try {
-            SafeCopier::copy(file(folders.source() + QStringLiteral("/mine.mov")),
-                             file(folders.day() + QStringLiteral("/A.mov")));
-            QFAIL("copy must not replace a file");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::appeared(QStringLiteral("A.mov")));
-            QCOMPARE(error.description(),
-                     QStringLiteral("Another file called A.mov appeared in the drop folder while "
-                                    "copying. Nothing was overwritten."));
-        }
-        QCOMPARE(listing(folders.day()), QStringList{QStringLiteral("A.mov")});
-        QCOMPARE(contents(folders.day() + QStringLiteral("/A.mov")), QByteArray("theirs"));
+        put(folders.source(), randomBytes(1000));
+        put(folders.day(A), "theirs");
+        const CopyError error = folders.failedCopy();
+        QCOMPARE(error, CopyError::appeared(A));
+        QCOMPARE(error.description(),
+                 QStringLiteral("Another file called A.mov appeared in the drop folder while "
+                                "copying. Nothing was overwritten."));
+        QCOMPARE(folders.left(), QStringList{A});
+        QCOMPARE(contents(folders.day(A)), QByteArray("theirs"));
     }
 
     void destinationAppearingDuringTheCopyIsKept_data()
@@ -223,29 +210,22 @@ private Q_SLOTS:
         SafeCopier::Testing::setRenameSupport(support);
         Folders folders;
         const QByteArray bytes = randomBytes(SafeCopier::chunk + 10);
-        put(folders.source() + QStringLiteral("/mine.mov"), bytes);
-        const QString destination = folders.day() + QStringLiteral("/A.mov");
-        try {
-            SafeCopier::copy(file(folders.source() + QStringLiteral("/mine.mov")),
-                             file(destination), [&](qint64) {
-                                 if (!QFile::exists(destination))
-                                     put(destination, QByteArray("theirs"));
-                                 return true;
-                             });
-            QFAIL("copy must not replace a file that appeared meanwhile");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::appeared(QStringLiteral("A.mov")));
-        }
-        QCOMPARE(listing(folders.day()), QStringList{QStringLiteral("A.mov")});
+        put(folders.source(), bytes);
+        const QString destination = folders.day(A);
+        QCOMPARE(folders.failedCopy(A,
+                                    [&](qint64) {
+                                        if (!QFile::exists(destination))
+                                            put(destination, "theirs");
+                                        return true;
+                                    }),
+                 CopyError::appeared(A));
+        QCOMPARE(folders.left(), QStringList{A});
         QCOMPARE(contents(destination), QByteArray("theirs"));
 
         // A free name is taken the same way.
-        QCOMPARE(SafeCopier::copy(file(folders.source() + QStringLiteral("/mine.mov")),
-                                  file(folders.day() + QStringLiteral("/B.mov"))),
-                 hex(bytes));
-        QCOMPARE(listing(folders.day()),
-                 (QStringList{QStringLiteral("A.mov"), QStringLiteral("B.mov")}));
-        QCOMPARE(contents(folders.day() + QStringLiteral("/B.mov")), bytes);
+        QCOMPARE(folders.copy(QStringLiteral("B.mov")), hex(bytes));
+        QCOMPARE(folders.left(), (QStringList{A, QStringLiteral("B.mov")}));
+        QCOMPARE(contents(folders.day(QStringLiteral("B.mov"))), bytes);
     }
 
     void renameNoReplaceRefusesToReplace_data() { destinationAppearingDuringTheCopyIsKept_data(); }
@@ -255,231 +235,158 @@ private Q_SLOTS:
         QFETCH(SafeCopier::Testing::RenameSupport, support);
         SafeCopier::Testing::setRenameSupport(support);
         QTemporaryDir dir;
-        const QString a = dir.filePath(QStringLiteral("a")), b = dir.filePath(QStringLiteral("b"));
-        put(a, QByteArray("A"));
-        put(b, QByteArray("B"));
-        try {
-            SafeCopier::renameNoReplace(file(a), file(b));
-            QFAIL("rename must not replace");
-        } catch (const SafeCopier::RenameError &error) {
-            QCOMPARE(error, SafeCopier::RenameError::exists());
-            QCOMPARE(error.description(), QStringLiteral("a file with that name already exists"));
-        }
-        QCOMPARE(contents(a), QByteArray("A"));
-        QCOMPARE(contents(b), QByteArray("B"));
+        const auto at = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+        const auto rename = [&](const char *from, const char *to) {
+            return thrown<SafeCopier::RenameError>(
+                [&] { SafeCopier::renameNoReplace(file(at(from)), file(at(to))); });
+        };
+        put(at("a"), "A");
+        put(at("b"), "B");
+        QCOMPARE(rename("a", "b"), SafeCopier::RenameError::exists());
+        QCOMPARE(contents(at("a")), QByteArray("A"));
+        QCOMPARE(contents(at("b")), QByteArray("B"));
 
-        SafeCopier::renameNoReplace(file(a), file(dir.filePath(QStringLiteral("c"))));
+        SafeCopier::renameNoReplace(file(at("a")), file(at("c")));
         QCOMPARE(listing(dir.path()), (QStringList{QStringLiteral("b"), QStringLiteral("c")}));
-        QCOMPARE(contents(dir.filePath(QStringLiteral("c"))), QByteArray("A"));
-
-        try {
-            SafeCopier::renameNoReplace(file(a), file(dir.filePath(QStringLiteral("d"))));
-            QFAIL("renaming a missing file must fail");
-        } catch (const SafeCopier::RenameError &error) {
-            QCOMPARE(error.kind, SafeCopier::RenameError::Kind::failed);
-            QCOMPARE(error.description(), QString::fromLocal8Bit(std::strerror(ENOENT)));
-        }
+        QCOMPARE(contents(at("c")), QByteArray("A"));
+        QCOMPARE(rename("a", "d"), SafeCopier::RenameError::failed(systemText(ENOENT)));
     }
 
     void partialNameCollisionsAreRetriedUpToFiveTimes()
     {
         Folders folders;
-        put(folders.source() + QStringLiteral("/mine.mov"), QByteArray("mine"));
-        const QUrl destination = file(folders.day() + QStringLiteral("/A.mov"));
-        QCOMPARE(SafeCopier::partialURL(destination, QStringLiteral("0a1b2c3d4e5f")).toLocalFile(),
-                 folders.day() + QStringLiteral("/A.mov.0a1b2c3d4e5f.partial"));
+        put(folders.source(), "mine");
+        QCOMPARE(SafeCopier::partialURL(file(folders.day(A)), QStringLiteral("0a1b2c3d4e5f")),
+                 file(folders.day(QStringLiteral("A.mov.0a1b2c3d4e5f.partial"))));
         static const QRegularExpression token(QStringLiteral("^[0-9a-f]{12}$"));
         QVERIFY(token.match(SafeCopier::newToken()).hasMatch());
         QVERIFY(SafeCopier::newToken() != SafeCopier::newToken());
 
-        // Someone else's partial files hold the first four names.
+        // Someone else's partial files hold the first four names of A.mov and all five of B.mov.
         QStringList foreign;
-        for (int i = 1; i <= 4; ++i) {
-            foreign.append(QStringLiteral("A.mov.00000000000%1.partial").arg(i));
-            put(folders.day() + u'/' + foreign.last(), QByteArray("not ours"));
+        for (const char *name : {"A", "B"}) {
+            for (int i = 1; i <= (*name == 'A' ? 4 : 5); ++i) {
+                foreign.append(QStringLiteral("%1.mov.00000000000%2.partial").arg(name).arg(i));
+                put(folders.day(foreign.last()), "not ours");
+            }
         }
         int next = 0;
         SafeCopier::Testing::setTokenSource(
             [&] { return QStringLiteral("00000000000%1").arg(++next); });
-        QCOMPARE(
-            SafeCopier::copy(file(folders.source() + QStringLiteral("/mine.mov")), destination),
-            hex("mine"));
+        QCOMPARE(folders.copy(), hex("mine"));
         QCOMPARE(next, 5);
-        QCOMPARE(listing(folders.day()), QStringList{QStringLiteral("A.mov")} + foreign);
-        for (const QString &name : foreign)
-            QCOMPARE(contents(folders.day() + u'/' + name), QByteArray("not ours"));
 
         // With all five names taken the copy gives up and touches nothing.
-        QStringList taken;
-        for (int i = 1; i <= 5; ++i) {
-            taken.append(QStringLiteral("B.mov.00000000000%1.partial").arg(i));
-            put(folders.day() + u'/' + taken.last(), QByteArray("not ours"));
-        }
         next = 0;
-        try {
-            SafeCopier::copy(file(folders.source() + QStringLiteral("/mine.mov")),
-                             file(folders.day() + QStringLiteral("/B.mov")));
-            QFAIL("five collisions must stop the copy");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::io(QStringLiteral("B.mov"),
-                                          QStringLiteral("can't write to the drop folder (%1)")
-                                              .arg(QString::fromLocal8Bit(std::strerror(EEXIST)))));
-        }
+        QCOMPARE(
+            folders.failedCopy(QStringLiteral("B.mov")),
+            CopyError::io(
+                QStringLiteral("B.mov"),
+                QStringLiteral("can't write to the drop folder (%1)").arg(systemText(EEXIST))));
         QCOMPARE(next, 5);
-        QCOMPARE(listing(folders.day()), QStringList{QStringLiteral("A.mov")} + foreign + taken);
-        for (const QString &name : taken)
-            QCOMPARE(contents(folders.day() + u'/' + name), QByteArray("not ours"));
+        QCOMPARE(folders.left(), QStringList{A} + foreign);
+        for (const QString &name : foreign)
+            QCOMPARE(contents(folders.day(name)), QByteArray("not ours"));
     }
 
     void cancellingLeavesNoPartialFile()
     {
         Folders folders;
-        put(folders.source() + QStringLiteral("/mine.mov"), randomBytes(3 * SafeCopier::chunk));
-        const QUrl source = file(folders.source() + QStringLiteral("/mine.mov"));
-        const QUrl destination = file(folders.day() + QStringLiteral("/A.mov"));
-
+        put(folders.source(), randomBytes(3 * SafeCopier::chunk));
         int calls = 0;
-        try {
-            SafeCopier::copy(source, destination, [&](qint64) { return ++calls, false; });
-            QFAIL("a false answer must stop the copy");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::cancelled());
-            QCOMPARE(error.description(), QStringLiteral("Copy stopped."));
-        }
+        QCOMPARE(folders.failedCopy(A, [&](qint64) { return ++calls, false; }),
+                 CopyError::cancelled());
         QCOMPARE(calls, 1);
-        QVERIFY(listing(folders.day()).isEmpty());
+        QVERIFY(folders.left().isEmpty());
 
         // During the read-back too.
-        QVERIFY_THROWS_EXCEPTION(CopyError, SafeCopier::copy(source, destination, {}, [](qint64 n) {
-                                     return n < 2 * SafeCopier::chunk;
-                                 }));
-        QVERIFY(listing(folders.day()).isEmpty());
+        QCOMPARE(folders.failedCopy(A, {}, [](qint64 n) { return n < 2 * SafeCopier::chunk; }),
+                 CopyError::cancelled());
+        QVERIFY(folders.left().isEmpty());
     }
 
     void readBackThatDiffersLeavesNoFile()
     {
         Folders folders;
-        put(folders.source() + QStringLiteral("/mine.mov"), randomBytes(SafeCopier::chunk + 5));
         const qint64 size = SafeCopier::chunk + 5;
+        put(folders.source(), randomBytes(size));
         // A byte goes bad on its way to the disk: changed behind the copier after the last chunk.
         const auto corrupt = [&](qint64 done) {
-            if (done == size) {
-                QFile partial(partialIn(folders.day()));
-                if (partial.open(QIODevice::ReadWrite) && partial.seek(4096)) {
-                    char byte = 0;
-                    partial.getChar(&byte);
-                    partial.seek(4096);
-                    partial.putChar(static_cast<char>(byte ^ 0x20));
-                }
+            QFile partial(partialIn(folders.day()));
+            if (done == size && partial.open(QIODevice::ReadWrite) && partial.seek(4096)) {
+                char byte = 0;
+                partial.getChar(&byte);
+                partial.seek(4096);
+                partial.putChar(static_cast<char>(byte ^ 0x20));
             }
             return true;
         };
-        try {
-            SafeCopier::copy(file(folders.source() + QStringLiteral("/mine.mov")),
-                             file(folders.day() + QStringLiteral("/A.mov")), corrupt);
-            QFAIL("a read-back that differs must stop the copy");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::hashMismatch(QStringLiteral("A.mov")));
-            QCOMPARE(error.description(), QStringLiteral("A.mov didn't read back the same as the "
-                                                         "original. Press Try again to copy it "
-                                                         "again."));
-        }
-        QVERIFY(listing(folders.day()).isEmpty());
+        const CopyError error = folders.failedCopy(A, corrupt);
+        QCOMPARE(error, CopyError::hashMismatch(A));
+        QCOMPARE(error.description(),
+                 QStringLiteral("A.mov didn't read back the same as the "
+                                "original. Press Try again to copy it again."));
+        QVERIFY(folders.left().isEmpty());
 
         // Bytes added behind the copier: the sizes differ.
-        try {
-            SafeCopier::copy(file(folders.source() + QStringLiteral("/mine.mov")),
-                             file(folders.day() + QStringLiteral("/A.mov")), [&](qint64 done) {
-                                 QFile partial(partialIn(folders.day()));
-                                 if (done == size && partial.open(QIODevice::Append))
-                                     partial.write("!");
-                                 return true;
-                             });
-            QFAIL("a partial file of the wrong size must stop the copy");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::sizeMismatch(QStringLiteral("A.mov")));
-            QCOMPARE(error.description(), QStringLiteral("A.mov arrived at the wrong size. Press "
-                                                         "Try again to copy it again."));
-        }
-        QVERIFY(listing(folders.day()).isEmpty());
+        const auto append = [&](qint64 done) {
+            QFile partial(partialIn(folders.day()));
+            if (done == size && partial.open(QIODevice::Append))
+                partial.write("!");
+            return true;
+        };
+        QCOMPARE(folders.failedCopy(A, append), CopyError::sizeMismatch(A));
+        QVERIFY(folders.left().isEmpty());
     }
 
     void vanishedSourceLeavesNothing()
     {
         Folders folders;
-        const QString source = folders.source() + QStringLiteral("/mine.mov");
-        const QString noSuchFile = QString::fromLocal8Bit(std::strerror(ENOENT));
-        try {
-            SafeCopier::copy(file(source), file(folders.day() + QStringLiteral("/A.mov")));
-            QFAIL("a missing source must stop the copy");
-        } catch (const CopyError &error) {
-            QCOMPARE(error,
-                     CopyError::io(QStringLiteral("A.mov"),
-                                   QStringLiteral("can't open the original (%1)").arg(noSuchFile)));
-            QCOMPARE(error.description(),
-                     QStringLiteral("Copying A.mov stopped: can't open the original (%1). Files "
-                                    "already checked are kept. Press Try again to carry on.")
-                         .arg(noSuchFile));
-        }
-        QVERIFY(listing(folders.day()).isEmpty());
+        const QString source = folders.source();
+        const auto io = [](const char *detail) {
+            return CopyError::io(A, QString::fromLatin1(detail).arg(systemText(ENOENT)));
+        };
+        const CopyError missing = folders.failedCopy();
+        QCOMPARE(missing, io("can't open the original (%1)"));
+        QCOMPARE(missing.description(),
+                 QStringLiteral("Copying A.mov stopped: can't open the original (%1). Files "
+                                "already checked are kept. Press Try again to carry on.")
+                     .arg(systemText(ENOENT)));
+        QVERIFY(folders.left().isEmpty());
 
         // Removed while it is being copied.
         put(source, randomBytes(SafeCopier::chunk + 1));
-        try {
-            SafeCopier::copy(file(source), file(folders.day() + QStringLiteral("/A.mov")),
-                             [&](qint64) { return QFile::remove(source) || true; });
-            QFAIL("a source that vanished must stop the copy");
-        } catch (const CopyError &error) {
-            QCOMPARE(error,
-                     CopyError::io(QStringLiteral("A.mov"),
-                                   QStringLiteral("can't see the file (%1)").arg(noSuchFile)));
-        }
-        QVERIFY(listing(folders.day()).isEmpty());
+        QCOMPARE(folders.failedCopy(A, [&](qint64) { return QFile::remove(source) || true; }),
+                 io("can't see the file (%1)"));
+        QVERIFY(folders.left().isEmpty());
 
         // A named pipe where the movie was would hold a blocking open forever.
-        QFile::remove(source);
         QCOMPARE(::mkfifo(QFile::encodeName(source).constData(), 0600), 0);
-        const CopyError notAFile =
-            CopyError::io(QStringLiteral("A.mov"), QStringLiteral("it isn't a regular file"));
-        try {
-            SafeCopier::copy(file(source), file(folders.day() + QStringLiteral("/A.mov")));
-            QFAIL("a named pipe must not be copied");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, notAFile);
-        }
-        try {
-            SafeCopier::sha256(file(source));
-            QFAIL("a named pipe must not be hashed");
-        } catch (const CopyError &error) {
-            QCOMPARE(error.kind, CopyError::Kind::io);
-        }
-        QVERIFY(listing(folders.day()).isEmpty());
+        QCOMPARE(folders.failedCopy(), CopyError::io(A, QStringLiteral("it isn't a regular file")));
+        QCOMPARE(thrown<CopyError>([&] { SafeCopier::sha256(file(source)); }).detail,
+                 QStringLiteral("it isn't a regular file"));
+        QVERIFY(folders.left().isEmpty());
     }
 
     void fullDiskLeavesNothing()
     {
         Folders folders;
-        const QString nas = folders.root.path() + QStringLiteral("/small-nas");
+        const QString nas = folders.root.filePath(QStringLiteral("small-nas"));
         QDir().mkpath(nas);
         if (::mount("tmpfs", QFile::encodeName(nas).constData(), "tmpfs", 0, "size=1m") != 0)
             QSKIP(qPrintable(QStringLiteral("cannot mount a 1 MB tmpfs to fill up (%1); run as "
                                             "root to test a full disk")
-                                 .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+                                 .arg(systemText(errno))));
         const auto unmount =
             qScopeGuard([&] { ::umount2(QFile::encodeName(nas).constData(), MNT_DETACH); });
 
-        put(folders.source() + QStringLiteral("/big.mov"), randomBytes(3'000'000));
-        put(nas + QStringLiteral("/earlier.mov"), QByteArray("kept"));
-        const QString full = QString::fromLocal8Bit(std::strerror(ENOSPC));
-        try {
-            SafeCopier::copy(file(folders.source() + QStringLiteral("/big.mov")),
-                             file(nas + QStringLiteral("/A.mov")));
-            QFAIL("a full disk must stop the copy");
-        } catch (const CopyError &error) {
-            QCOMPARE(error,
-                     CopyError::io(QStringLiteral("A.mov"),
-                                   QStringLiteral("the NAS stopped taking data (%1)").arg(full)));
-        }
+        put(folders.source(), randomBytes(3'000'000));
+        put(nas + QStringLiteral("/earlier.mov"), "kept");
+        QCOMPARE(
+            thrown<CopyError>(
+                [&] { SafeCopier::copy(file(folders.source()), file(nas + u'/' + A)); }),
+            CopyError::io(
+                A, QStringLiteral("the NAS stopped taking data (%1)").arg(systemText(ENOSPC))));
         QCOMPARE(listing(nas), QStringList{QStringLiteral("earlier.mov")});
         QCOMPARE(contents(nas + QStringLiteral("/earlier.mov")), QByteArray("kept"));
 
@@ -496,36 +403,23 @@ private Q_SLOTS:
             QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
         QTemporaryDir dir;
         const QByteArray bytes = randomBytes(SafeCopier::chunk + 1);
-        put(dir.filePath(QStringLiteral("x.mov")), bytes);
-        QCOMPARE(SafeCopier::sha256(file(dir.filePath(QStringLiteral("x.mov")))), hex(bytes));
-        QCOMPARE(SafeCopier::size(file(dir.filePath(QStringLiteral("x.mov")))), bytes.size());
-        QVERIFY_THROWS_EXCEPTION(CopyError,
-                                 SafeCopier::sha256(file(dir.filePath(QStringLiteral("x.mov"))),
-                                                    std::nullopt, [](qint64) { return false; }));
+        const QUrl x = file(dir.filePath(QStringLiteral("x.mov")));
+        const QUrl gone = file(dir.filePath(QStringLiteral("gone.mov")));
+        put(x.toLocalFile(), bytes);
+        QCOMPARE(SafeCopier::sha256(x), hex(bytes));
+        QCOMPARE(SafeCopier::size(x), bytes.size());
+        QCOMPARE(thrown<CopyError>(
+                     [&] { SafeCopier::sha256(x, std::nullopt, [](qint64) { return false; }); }),
+                 CopyError::cancelled());
 
-        const QString noSuchFile = QString::fromLocal8Bit(std::strerror(ENOENT));
-        try {
-            SafeCopier::sha256(file(dir.filePath(QStringLiteral("gone.mov"))));
-            QFAIL("hashing a missing file must fail");
-        } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::io(QStringLiteral("gone.mov"),
-                                          QStringLiteral("can't open it (%1)").arg(noSuchFile)));
-        }
-        try {
-            SafeCopier::size(file(dir.filePath(QStringLiteral("gone.mov"))),
-                             QStringLiteral("B.mov"));
-            QFAIL("the size of a missing file must fail");
-        } catch (const CopyError &error) {
-            QCOMPARE(error,
-                     CopyError::io(QStringLiteral("B.mov"),
-                                   QStringLiteral("can't see the file (%1)").arg(noSuchFile)));
-        }
-        try {
-            SafeCopier::sha256(file(dir.path()));
-            QFAIL("hashing a folder must fail");
-        } catch (const CopyError &error) {
-            QCOMPARE(error.detail, QStringLiteral("it is a folder, not a file"));
-        }
+        QCOMPARE(thrown<CopyError>([&] { SafeCopier::sha256(gone); }),
+                 CopyError::io(QStringLiteral("gone.mov"),
+                               QStringLiteral("can't open it (%1)").arg(systemText(ENOENT))));
+        QCOMPARE(thrown<CopyError>([&] { SafeCopier::size(gone, QStringLiteral("B.mov")); }),
+                 CopyError::io(QStringLiteral("B.mov"),
+                               QStringLiteral("can't see the file (%1)").arg(systemText(ENOENT))));
+        QCOMPARE(thrown<CopyError>([&] { SafeCopier::sha256(file(dir.path())); }).detail,
+                 QStringLiteral("it is a folder, not a file"));
     }
 };
 

@@ -22,11 +22,6 @@ void require(bool condition, const char *what)
     }
 }
 
-qsizetype countOf(const QByteArray &bytes, char c)
-{
-    return bytes.count(c);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -57,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (result.changed == 0)
         require(result.data == edl, "output differs although no line changed");
     // Final names hold no line breaks, so the terminators must all survive.
-    require(countOf(result.data, '\n') == countOf(edl, '\n'), "LF bytes changed");
-    require(countOf(result.data, '\r') == countOf(edl, '\r'), "CR bytes changed");
-    require(result.changed <= countOf(edl, '\n') + countOf(edl, '\r') + 1,
+    require(result.data.count('\n') == edl.count('\n'), "LF bytes changed");
+    require(result.data.count('\r') == edl.count('\r'), "CR bytes changed");
+    require(result.changed <= edl.count('\n') + edl.count('\r') + 1,
             "more changed lines than lines");
     for (qsizetype i = 0; i < result.ambiguous.size(); ++i) {
         require(result.ambiguous.indexOf(result.ambiguous[i]) == i, "ambiguous name listed twice");
