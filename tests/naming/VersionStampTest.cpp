@@ -72,7 +72,6 @@ private Q_SLOTS:
     {
         // 30 March 2025: at 01:00 GMT the clocks jump from 01:00 to 02:00.
         const QDateTime beforeJump = utc(2025, 3, 30, 0, 59);
-        QCOMPARE(VersionStamp::stamp(beforeJump), QStringLiteral("2503300059"));
         QCOMPARE(VersionStamp::next(beforeJump, QStringLiteral("2503300059")),
                  QStringLiteral("2503300200"));
         QCOMPARE(VersionStamp::next(beforeJump.addSecs(60), std::nullopt),

@@ -26,7 +26,6 @@ private Q_SLOTS:
     void aMovieInTheExactFormHasNoProblems()
     {
         QCOMPARE(problems(Surface::awall, fine(7972, 3424)), QStringList());
-        QCOMPARE(problems(Surface::floor, fine(4636, 3264)), QStringList());
         QCOMPARE(problems(Surface::surtitles, fine(5612, 304, "ap4h")), QStringList());
         // Timecode tracks are allowed.
         MediaInfo withTimecode = fine(5612, 3424);
@@ -62,8 +61,6 @@ private Q_SLOTS:
         QVERIFY(!ExportRules::isProxySize({3986, 1712}, Surface::awall, onlyFloor));
         QCOMPARE(ExportRules::problems(Surface::awall, fine(123, 45), onlyFloor), QStringList());
 
-        QCOMPARE(ExportRules::sizes({7972, 3424}, 8),
-                 (std::set<FrameSize>{{996, 428}, {997, 428}}));
         QCOMPARE(ExportRules::sizes({7, 5}, 2),
                  (std::set<FrameSize>{{3, 2}, {3, 3}, {4, 2}, {4, 3}}));
         QCOMPARE(ExportRules::sizes({8, 4}, 4), (std::set<FrameSize>{{2, 1}}));

@@ -63,6 +63,7 @@ private Q_SLOTS:
 
     void realMoviesReadAsFfprobeSeesThem()
     {
+        const QHash<QString, QString> ourKinds{{"audio", "audio"}, {"subtitle", "text"}};
         for (const QString &path : std::as_const(m_movies)) {
             const QJsonArray streams = ffprobe(path)[QStringLiteral("streams")].toArray();
             QVERIFY2(!streams.isEmpty(), qPrintable(path));
@@ -83,14 +84,10 @@ private Q_SLOTS:
                         expected.fps =
                             rational(stream[QStringLiteral("avg_frame_rate")].toString());
                     }
-                } else if (type == u"audio") {
-                    expected.otherTracks.append(QStringLiteral("audio"));
-                } else if (type == u"subtitle") {
-                    expected.otherTracks.append(QStringLiteral("text"));
-                } else if (type == u"data" && tag == u"tmcd") {
-                    expected.otherTracks.append(QStringLiteral("timecode"));
                 } else {
-                    expected.otherTracks.append(tag);
+                    expected.otherTracks.append(type == u"data" && tag == u"tmcd"
+                                                    ? QStringLiteral("timecode")
+                                                    : ourKinds.value(type, tag));
                 }
             }
             QVERIFY2(std::abs(info.fps - expected.fps) < 1e-9,
@@ -109,8 +106,6 @@ private Q_SLOTS:
     {
         const QByteArray bytes = readFile(m_movies[0]);
         // ffmpeg writes the movie box last, so a cut anywhere loses it.
-        for (qsizetype length : {qsizetype(0), qsizetype(5), bytes.size() / 2})
-            QVERIFY(!probe(bytes.first(length)).failure.isEmpty());
         QCOMPARE(probe(bytes.chopped(1)).failure,
                  QStringLiteral("the 'moov' box runs past the end of the file"));
         QCOMPARE(MediaProbe::read(m_dir.filePath(QStringLiteral("missing.mov"))).failure,
@@ -126,17 +121,12 @@ private Q_SLOTS:
         QCOMPARE(QList<int>({halves.width, halves.height}), QList<int>({1920, 1080}));
         QCOMPARE(info(movie({Track{"vide", 1919.49, 1079.25}})).width, 1919);
 
-        const MediaInfo ntsc = info(movie({Track{"vide", 64, 32, "ap4h", 30000, 1001, 6}}));
-        QCOMPARE(ntsc.codec, QStringLiteral("ap4h"));
-        QCOMPARE(ntsc.fps, 30000.0 / 1001);
-
         // Only the first video track describes the movie; every track is counted or listed.
         QCOMPARE(info(movie({Track{"soun"}, Track{"vide", 64, 32, "apcs"}, Track{"tmcd"},
                              Track{"vide", 8, 8, "avc1", 600, 10, 5}, Track{"meta"}, Track{"sbtl"},
                              Track{"clcp"}, Track{"subt"}, Track{"text"}, Track{"url "}})),
                  (MediaInfo{64, 32, QStringLiteral("apcs"), 30.0, 2,
                             args("audio timecode meta text text text text url")}));
-        QCOMPARE(info(movie({Track{"soun"}})), (MediaInfo{0, 0, QString(), 0, 0, {"audio"}}));
         QCOMPARE(info(movie({})), MediaInfo{});
         // No sample description: no codec. No media duration: no rate.
         QCOMPARE(info(movie({Track{"vide", 64, 32, nullptr}})).codec, QString());

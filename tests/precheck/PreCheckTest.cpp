@@ -71,21 +71,20 @@ private Q_SLOTS:
         slow.fps = 25;
         const QList<File> files{
             // 0: proxy by name, even before it has been read
-            File{QStringLiteral("Reel_awall_proxy2.mov"), Surface::awall, std::nullopt},
+            File{"Reel_awall_proxy2.mov", Surface::awall, std::nullopt},
             // 1: still being read
-            File{QStringLiteral("b.mov"), Surface::bwall, std::nullopt},
-            File{QStringLiteral("c.mov"), Surface::cwall, Reading::unfinished()},
-            File{QStringLiteral("d.mov"), Surface::dwall,
+            File{"b.mov", Surface::bwall, std::nullopt},
+            File{"c.mov", Surface::cwall, Reading::unfinished()},
+            File{"d.mov", Surface::dwall,
                  Reading::unreadable(QStringLiteral("track 2 has no handler"))},
             // 4: no surface chosen yet: nothing to say, and its length does not count
-            File{QStringLiteral("e.mov"), std::nullopt, Reading::movie(full(1, 1, "xxxx"), 99)},
+            File{"e.mov", std::nullopt, Reading::movie(full(1, 1, "xxxx"), 99)},
             // 5: proxy-sized: only the proxy message, length not counted
-            File{QStringLiteral("floor.mov"), Surface::floor, Reading::movie(full(1159, 816), 50)},
+            File{"floor.mov", Surface::floor, Reading::movie(full(1159, 816), 50)},
             // 6, 7, 8: complete; 7 has another problem and still counts
-            File{QStringLiteral("A.mov"), Surface::awall, Reading::movie(full(7972, 3424), 10.00)},
-            File{QStringLiteral("B.mov"), Surface::bwall, Reading::movie(slow, 10.02)},
-            File{QStringLiteral("S.mov"), Surface::surtitles,
-                 Reading::movie(full(5612, 304, "ap4h"), 12.0)},
+            File{"A.mov", Surface::awall, Reading::movie(full(7972, 3424), 10.00)},
+            File{"B.mov", Surface::bwall, Reading::movie(slow, 10.02)},
+            File{"S.mov", Surface::surtitles, Reading::movie(full(5612, 304, "ap4h"), 12.0)},
         };
         QCOMPARE(PreCheck::problems(files, sizes),
                  (QList<QStringList>{{proxyMessage},
@@ -99,9 +98,8 @@ private Q_SLOTS:
                                      {"Runs 12.00 s, the rest of the reel runs 10.02 s."}}));
 
         // The length sentence comes after the file's own problems.
-        QList<File> two{
-            File{QStringLiteral("A.mov"), Surface::awall, Reading::movie(full(7972, 3424), 10)},
-            File{QStringLiteral("B.mov"), Surface::bwall, Reading::movie(full(1, 1), 20)}};
+        QList<File> two{File{"A.mov", Surface::awall, Reading::movie(full(7972, 3424), 10)},
+                        File{"B.mov", Surface::bwall, Reading::movie(full(1, 1), 20)}};
         QCOMPARE(PreCheck::problems(two, sizes)[1],
                  (QStringList{"Is 1×1, should be 5612×3424 for the B wall.",
                               "Runs 20.00 s, the rest of the reel runs 15.00 s."}));
@@ -114,10 +112,9 @@ private Q_SLOTS:
     void aDifferentSizeTableIsHonoured()
     {
         const ExportRules::SizeTable small{{Surface::awall, {64, 32}}};
-        const QList<File> files{
-            File{QStringLiteral("a.mov"), Surface::awall, Reading::movie(full(64, 32), 1)},
-            File{QStringLiteral("b.mov"), Surface::awall, Reading::movie(full(32, 16), 1)},
-            File{QStringLiteral("c.mov"), Surface::bwall, Reading::movie(full(3, 3), 1)}};
+        const QList<File> files{File{"a.mov", Surface::awall, Reading::movie(full(64, 32), 1)},
+                                File{"b.mov", Surface::awall, Reading::movie(full(32, 16), 1)},
+                                File{"c.mov", Surface::bwall, Reading::movie(full(3, 3), 1)}};
         QCOMPARE(PreCheck::problems(files, small), (QList<QStringList>{{}, {proxyMessage}, {}}));
     }
 };
