@@ -146,7 +146,6 @@ private Q_SLOTS:
         if (!onTmpfs(folders.day()))
             QCOMPARE(residentPages(folders.day(A)), 0);
         QCOMPARE(digest, hex(bytes));
-        QCOMPARE(SafeCopier::sha256(file(folders.day(A))), digest);
         const QList<qint64> steps{SafeCopier::chunk, 2 * SafeCopier::chunk, size};
         QCOMPARE(copied, steps);
         QCOMPARE(checked, steps);
@@ -246,10 +245,8 @@ private Q_SLOTS:
         QCOMPARE(contents(at("a")), QByteArray("A"));
         QCOMPARE(contents(at("b")), QByteArray("B"));
 
-        SafeCopier::renameNoReplace(file(at("a")), file(at("c")));
-        QCOMPARE(listing(dir.path()), (QStringList{QStringLiteral("b"), QStringLiteral("c")}));
-        QCOMPARE(contents(at("c")), QByteArray("A"));
-        QCOMPARE(rename("a", "d"), SafeCopier::RenameError::failed(systemText(ENOENT)));
+        QCOMPARE(rename("gone", "c"), SafeCopier::RenameError::failed(systemText(ENOENT)));
+        QCOMPARE(listing(dir.path()), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     }
 
     void partialNameCollisionsAreRetriedUpToFiveTimes()
