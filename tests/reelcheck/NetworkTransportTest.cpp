@@ -12,6 +12,11 @@ using namespace tessera;
 
 namespace {
 
+QUrl loopback(quint16 port)
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
+}
+
 // A loopback listener that reads one HTTP request per connection and then answers, stays silent
 // or hangs up, as told.
 class RawServer : public QObject
@@ -21,8 +26,7 @@ public:
 
     Mode mode = Mode::answer;
     QByteArray answer;
-    QList<QByteArray> requests; // everything received, one entry per complete request
-    int connections = 0;
+    QList<QByteArray> requests; // one entry per complete request
 
     RawServer()
     {
@@ -31,14 +35,12 @@ public:
             qFatal("cannot listen on loopback");
     }
 
-    quint16 port() const { return m_server.serverPort(); }
-    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port())); }
+    QUrl base() const { return loopback(m_server.serverPort()); }
 
 private:
     void accept()
     {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-            ++connections;
             socket->setParent(this);
             QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
                 m_buffers[socket] += socket->readAll();
@@ -78,20 +80,19 @@ private:
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
 
-QByteArray httpAnswer(int status, const QByteArray &reason, const QByteArray &body)
+QByteArray httpAnswer(int status, const QByteArray &body)
 {
-    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
-           "\r\nContent-Type: application/json\r\nContent-Length: " +
+    return "HTTP/1.1 " + QByteArray::number(status) +
+           " Whatever\r\nContent-Type: application/json\r\nContent-Length: " +
            QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
-quint16 refusingPort()
+// A port nobody listens on: just freed by a listener of our own.
+QUrl refusingBase()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    return loopback(probe.serverPort());
 }
 
 } // namespace
@@ -113,7 +114,7 @@ private Q_SLOTS:
     void requestsGoOutWithTheirHeadersAndBody()
     {
         RawServer server;
-        server.answer = httpAnswer(201, "Created", R"({"id":"s1","number":4})");
+        server.answer = httpAnswer(201, R"({"id":"s1","number":4})");
         SubmissionRequest request;
         request.reelID = QStringLiteral("r1");
         request.key = QStringLiteral("KEY-1");
@@ -132,38 +133,20 @@ private Q_SLOTS:
 
     void errorStatusesArriveAsRepliesWithTheirBodies()
     {
-        struct Case
-        {
-            int status;
-            QByteArray reason;
-            QByteArray body;
-            APIError error;
-        };
-        const Case cases[] = {
-            {400, "Bad Request", R"({"error":"No such reel."})",
-             APIError::rejected(QStringLiteral("No such reel."))},
-            {401, "Unauthorized", R"({"error":"key"})", APIError::notAllowed()},
-            {403, "Forbidden", {}, APIError::notAllowed()},
-            {404, "Not Found", {}, APIError::http(404, QString())},
-            {429, "Too Many Requests", {}, APIError::rateLimited()},
-            {500, "Internal Server Error", "It broke", APIError::http(500, "It broke")},
-            {502, "Bad Gateway", {}, APIError::airtable(QString())},
-            {503, "Service Unavailable", {}, APIError::notSetUp()},
-            {409, "Conflict", "clash", APIError::http(409, "clash")},
-        };
-        for (const Case &c : cases) {
+        // The network stack treats several of these specially (401 asks for credentials).
+        for (int status : {400, 401, 403, 404, 409, 429, 500, 502, 503}) {
             RawServer server;
-            server.answer = httpAnswer(c.status, c.reason, c.body);
-            const auto result = QCoro::waitFor(client(server.base()).health());
-            QVERIFY(!result);
-            QVERIFY2(result.error() == c.error, qPrintable(result.error().description()));
+            const QByteArray body = "{\"error\":\"Status " + QByteArray::number(status) + "\"}";
+            server.answer = httpAnswer(status, body);
+            const TransportOutcome outcome =
+                QCoro::waitFor(transport->send(HTTPRequest{"GET", server.base(), {}, {}, 5.0}));
+            QVERIFY2(outcome == TransportOutcome(HTTPReply{status, body}), body.constData());
         }
     }
 
     void refusedConnectionCertainlyNeverArrived()
     {
-        const QUrl base(QStringLiteral("http://127.0.0.1:%1").arg(refusingPort()));
-        const auto result = QCoro::waitFor(client(base).submit(SubmissionRequest{}));
+        const auto result = QCoro::waitFor(client(refusingBase()).submit(SubmissionRequest{}));
         QVERIFY(result.error().is<APIError::Unreachable>());
     }
 
@@ -216,8 +199,7 @@ private Q_SLOTS:
         silent.mode = RawServer::Mode::silent;
         RawServer closing;
         closing.mode = RawServer::Mode::closeAfterRequest;
-        const QUrl refusing(QStringLiteral("http://127.0.0.1:%1").arg(refusingPort()));
-        for (const QUrl &base : {silent.base(), closing.base(), refusing}) {
+        for (const QUrl &base : {silent.base(), closing.base(), refusingBase()}) {
             const APIError error = QCoro::waitFor(client(base, 0.3).health()).error();
             const auto *unclear = error.as<APIError::Uncertain>();
             const auto *unreachable = error.as<APIError::Unreachable>();

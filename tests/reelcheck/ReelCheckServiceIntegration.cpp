@@ -27,18 +27,15 @@ class StandIn
 public:
     explicit StandIn(const QString &dropFolder)
     {
-        m_process.setProgram(QStringLiteral(TESSERA_REELCHECK_SERVICE));
-        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                QStringLiteral("--key"), QString::fromLatin1(accessKey),
-                                QStringLiteral("--drop"), dropFolder});
-        m_process.start();
-        if (!m_process.waitForStarted(10000))
-            return;
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral(TESSERA_REELCHECK_SERVICE),
+                        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                         QStringLiteral("--key"), QString::fromLatin1(accessKey),
+                         QStringLiteral("--drop"), dropFolder});
         static const QRegularExpression listening(
             QStringLiteral(R"(Listening on (http://127\.0\.0\.1:\d+))"));
         while (m_process.waitForReadyRead(10000)) {
-            readOutput();
-            const auto match = listening.match(QString::fromUtf8(m_stdout));
+            const auto match = listening.match(QString::fromUtf8(output()));
             if (match.hasMatch()) {
                 m_base = QUrl(match.captured(1));
                 return;
@@ -52,23 +49,11 @@ public:
     }
 
     QUrl base() const { return m_base; }
-    // Everything printed so far, standard output and error.
-    QByteArray output()
-    {
-        readOutput();
-        return m_stdout + m_stderr;
-    }
+    QByteArray output() { return m_output += m_process.readAll(); }
 
 private:
-    void readOutput()
-    {
-        m_stdout += m_process.readAllStandardOutput();
-        m_stderr += m_process.readAllStandardError();
-    }
-
     QProcess m_process;
-    QByteArray m_stdout;
-    QByteArray m_stderr;
+    QByteArray m_output;
     QUrl m_base;
 };
 
@@ -79,7 +64,7 @@ class LossyRelay : public QObject
 public:
     LossyRelay(quint16 targetPort, int swallow)
         : m_targetPort(targetPort)
-        , m_swallow(swallow)
+        , m_toSwallow(swallow)
     {
         connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
         m_server.listen(QHostAddress::LocalHost, 0);
@@ -95,7 +80,7 @@ private:
         while (QTcpSocket *client = m_server.nextPendingConnection()) {
             client->setParent(this);
             auto *upstream = new QTcpSocket(this);
-            const bool swallow = m_connections++ < m_swallow;
+            const bool swallow = m_toSwallow-- > 0;
             upstream->connectToHost(QHostAddress::LocalHost, m_targetPort);
             connect(client, &QTcpSocket::readyRead, upstream,
                     [client, upstream] { upstream->write(client->readAll()); });
@@ -111,34 +96,27 @@ private:
 
     QTcpServer m_server;
     quint16 m_targetPort;
-    int m_swallow;
-    int m_connections = 0;
+    int m_toSwallow;
 };
 
-bool makeMovie(const QString &path, const QString &profile)
+bool makeMovie(const QString &path, bool prores4444)
 {
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                  QStringLiteral("color=c=black:s=5612x304:r=30"), QStringLiteral("-frames:v"),
-                  QStringLiteral("3"), QStringLiteral("-c:v"), QStringLiteral("prores_ks"),
-                  QStringLiteral("-profile:v"), profile, QStringLiteral("-pix_fmt"),
-                  profile == u"4" ? QStringLiteral("yuva444p10le") : QStringLiteral("yuv422p10le"),
-                  path});
+                 QStringLiteral("-v error -y -f lavfi -i color=c=black:s=5612x304:r=30 -frames:v 3 "
+                                "-c:v prores_ks -profile:v %1")
+                         .arg(prores4444 ? QStringLiteral("4 -pix_fmt yuva444p10le")
+                                         : QStringLiteral("1 -pix_fmt yuv422p10le"))
+                         .split(u' ')
+                     << path);
     return ffmpeg.waitForFinished(120000) && ffmpeg.exitStatus() == QProcess::NormalExit &&
            ffmpeg.exitCode() == 0;
 }
 
 SubmissionRequest request(const QString &key, const QStringList &files)
 {
-    SubmissionRequest r;
-    r.reelID = QStringLiteral("recTST1");
-    r.version = QStringLiteral("2412051430");
-    r.editor = QStringLiteral("Kit Orr");
-    r.files = files;
-    r.key = key;
-    return r;
+    return {"recTST1", "2412051430", false,        QString(),   "Kit Orr",
+            files,     key,          std::nullopt, std::nullopt};
 }
 
 } // namespace
@@ -157,18 +135,21 @@ class ReelCheckServiceIntegration : public QObject
         return ReelCheckAPI{base, m_transport, timeout, std::move(key)};
     }
 
-    // The stand-in's own list of submissions, asked for directly.
+    // Straight to the stand-in, past the client.
+    HTTPReply sendRaw(const QByteArray &method, std::optional<QByteArray> body = {}) const
+    {
+        HTTPRequest raw{method,
+                        m_standIn->base().resolved(QUrl(QStringLiteral("/api/submissions"))),
+                        {{"X-Tessera-Key", accessKey}, {"Content-Type", "application/json"}},
+                        std::move(body)};
+        const TransportOutcome outcome = QCoro::waitFor(m_transport->send(raw));
+        const auto *reply = std::get_if<HTTPReply>(&outcome);
+        return reply ? *reply : HTTPReply{};
+    }
+
     QJsonArray submissionsAtTheStandIn() const
     {
-        HTTPRequest list;
-        list.method = "GET";
-        list.url = m_standIn->base().resolved(QUrl(QStringLiteral("/api/submissions")));
-        list.headers = {{"X-Tessera-Key", accessKey}};
-        const TransportOutcome outcome = QCoro::waitFor(m_transport->send(list));
-        const auto *reply = std::get_if<HTTPReply>(&outcome);
-        if (!reply || reply->statusCode != 200)
-            return {};
-        return QJsonDocument::fromJson(reply->body)
+        return QJsonDocument::fromJson(sendRaw("GET").body)
             .object()
             .value(QStringLiteral("submissions"))
             .toArray();
@@ -224,7 +205,7 @@ private Q_SLOTS:
         QCOMPARE(
             QCoro::waitFor(api.submission(QStringLiteral("no/such id"))).error(),
             APIError::http(404, QStringLiteral("There is no submission with the id no/such id.")));
-        QCOMPARE(QCoro::waitFor(api.help(HelpRequest{})).error().is<APIError::Rejected>(), true);
+        QVERIFY(QCoro::waitFor(api.help(HelpRequest{})).error().is<APIError::Rejected>());
     }
 
     void malformedRequestsGetAnErrorObject()
@@ -234,16 +215,9 @@ private Q_SLOTS:
               QByteArray(R"({"reel_id":"recTST1","version":"2412051430","new_edl":false,)"
                          R"("note":"","editor":"K","files":["a.mov"],"key":"K","number":1.5,)"
                          R"("edl":7})")}) {
-            HTTPRequest raw;
-            raw.method = "POST";
-            raw.url = m_standIn->base().resolved(QUrl(QStringLiteral("/api/submissions")));
-            raw.headers = {{"X-Tessera-Key", accessKey}, {"Content-Type", "application/json"}};
-            raw.body = body;
-            const TransportOutcome outcome = QCoro::waitFor(m_transport->send(raw));
-            const auto *reply = std::get_if<HTTPReply>(&outcome);
-            QVERIFY(reply);
-            QCOMPARE(reply->statusCode, 400);
-            QVERIFY2(Wire::readErrorReply(reply->body), reply->body.constData());
+            const HTTPReply reply = sendRaw("POST", body);
+            QCOMPARE(reply.statusCode, 400);
+            QVERIFY2(Wire::readErrorReply(reply.body), reply.body.constData());
         }
     }
 
@@ -325,8 +299,8 @@ private Q_SLOTS:
 
         const QDir day(m_drop.filePath(Naming::dayFolder(QStringLiteral("2412051430"))));
         QVERIFY(QDir().mkpath(day.path()));
-        QVERIFY2(makeMovie(day.filePath(good), QStringLiteral("4")), "ffmpeg is needed");
-        QVERIFY(makeMovie(day.filePath(wrong), QStringLiteral("1")));
+        QVERIFY2(makeMovie(day.filePath(good), true), "ffmpeg is needed");
+        QVERIFY(makeMovie(day.filePath(wrong), false));
 
         const auto passed = QCoro::waitFor(api.submission(ready.value().id));
         QVERIFY(passed);
