@@ -156,20 +156,13 @@ private Q_SLOTS:
         QCOMPARE(QCoro::waitFor(api.submit(sampleRequest())).error(), APIError::badResponse());
         transport->reply(200, R"({"ok":false})");
         QCOMPARE(QCoro::waitFor(api.help(HelpRequest{})).error(), APIError::badResponse());
-        transport->reply(200, R"({"ok":"true"})");
-        QCOMPARE(QCoro::waitFor(api.help(HelpRequest{})).error(), APIError::badResponse());
         transport->reply(200, R"({"reels":[{"id":"r","name":"00_TST_Reel1"}]})");
         QCOMPARE(QCoro::waitFor(api.reels()).value(),
                  QList<Reel>({{QStringLiteral("r"), QStringLiteral("00_TST_Reel1")}}));
 
-        transport->reply(200, R"([{"id":"U1","real_name":"Mira Lantz"}])");
         transport->reply(200, R"({"users":[{"id":"U2","name":"kit"}]})");
-        transport->reply(200, R"([])");
-        transport->reply(200, R"({"members":[]})");
-        QCOMPARE(QCoro::waitFor(api.slackUsers()).value().at(0).realName,
-                 QStringLiteral("Mira Lantz"));
         QCOMPARE(QCoro::waitFor(api.slackUsers()).value().at(0).name, QStringLiteral("kit"));
-        QCOMPARE(QCoro::waitFor(api.slackUsers()).value(), QList<SlackUser>());
+        transport->reply(200, R"({"members":[]})");
         QCOMPARE(QCoro::waitFor(api.slackUsers()).error(), APIError::badResponse());
     }
 

@@ -88,6 +88,7 @@ private Q_SLOTS:
         QCOMPARE(bare, QList<SlackUser>({user("U1", "", ""), user("U2", "", "")}));
         QCOMPARE(Wire::readSlackUsers(Wire::writeSlackUsers(people)), people);
         QCOMPARE(Wire::readSlackUser(Wire::write(people.at(0))), people.at(0));
+        QCOMPARE(Wire::readSlackUsers("[]"), QList<SlackUser>());
         QVERIFY(!Wire::readSlackUsers(R"([{"name":"x"}])"));
         QVERIFY(!Wire::readSlackUsers(R"([{"id":"U1","real_name":7}])"));
         QVERIFY(!Wire::readSlackUsers(R"({"users":{"id":"U1"}})"));
