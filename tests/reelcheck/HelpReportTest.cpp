@@ -98,8 +98,7 @@ private Q_SLOTS:
         QVERIFY(!HelpReport::shouldFallBack(APIError::rejected(QStringLiteral("No."))));
         for (const APIError &error :
              {APIError::unreachable(QString()), APIError::uncertain(QString()),
-              APIError::airtable(QString()), APIError::http(503, QString()), APIError::notAllowed(),
-              APIError::rateLimited(), APIError::notSetUp(), APIError::badResponse()})
+              APIError::http(503, QString()), APIError::notAllowed(), APIError::badResponse()})
             QVERIFY(HelpReport::shouldFallBack(error));
     }
 

@@ -25,24 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
 
-    roundTrip(
-        Wire::readSubmissionStatus(bytes), [](const SubmissionStatus &r) { return Wire::write(r); },
-        &Wire::readSubmissionStatus);
-    roundTrip(
-        Wire::readSubmissionCreated(bytes),
-        [](const SubmissionCreated &r) { return Wire::write(r); }, &Wire::readSubmissionCreated);
-    roundTrip(
-        Wire::readSubmissionRequest(bytes),
-        [](const SubmissionRequest &r) { return Wire::write(r); }, &Wire::readSubmissionRequest);
-    roundTrip(
-        Wire::readHealth(bytes), [](const Health &r) { return Wire::write(r); }, &Wire::readHealth);
-    roundTrip(
-        Wire::readReel(bytes), [](const Reel &r) { return Wire::write(r); }, &Wire::readReel);
+    const auto write = [](const auto &record) { return Wire::write(record); };
+    roundTrip(Wire::readSubmissionStatus(bytes), write, &Wire::readSubmissionStatus);
+    roundTrip(Wire::readSubmissionCreated(bytes), write, &Wire::readSubmissionCreated);
+    roundTrip(Wire::readSubmissionRequest(bytes), write, &Wire::readSubmissionRequest);
+    roundTrip(Wire::readHealth(bytes), write, &Wire::readHealth);
+    roundTrip(Wire::readReel(bytes), write, &Wire::readReel);
     roundTrip(Wire::readReelList(bytes), &Wire::writeReelList, &Wire::readReelList);
     roundTrip(Wire::readSlackUsers(bytes), &Wire::writeSlackUsers, &Wire::readSlackUsers);
-    roundTrip(
-        Wire::readHelpRequest(bytes), [](const HelpRequest &r) { return Wire::write(r); },
-        &Wire::readHelpRequest);
+    roundTrip(Wire::readHelpRequest(bytes), write, &Wire::readHelpRequest);
     roundTrip(Wire::readErrorReply(bytes), &Wire::writeErrorReply, &Wire::readErrorReply);
     Wire::readHelpAccepted(bytes);
 
