@@ -70,6 +70,8 @@ class HTTPTransport
 public:
     virtual ~HTTPTransport() = default;
     virtual QCoro::Task<TransportOutcome> send(HTTPRequest request) = 0;
+    // Ends every outstanding request (each caller gets `cancelled`), for a task that is abandoned.
+    virtual void abortAll() {}
 };
 
 } // namespace tessera

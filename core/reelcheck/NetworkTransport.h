@@ -17,8 +17,7 @@ public:
 
     QCoro::Task<TransportOutcome> send(HTTPRequest request) override;
 
-    // Ends every outstanding request; each caller gets `cancelled`. For a run that is abandoned.
-    void abortAll();
+    void abortAll() override;
 
 private:
     std::unique_ptr<QNetworkAccessManager> m_manager;
