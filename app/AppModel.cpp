@@ -137,7 +137,7 @@ AppModel::AppModel(Options options, QObject *parent)
         settingBool(*m_defaults, QStringLiteral("renameOriginalsDefaultOn")).value_or(true);
 
     m_api.base = settingURL(*m_defaults, QStringLiteral("apiBase")).value_or(m_api.base);
-    m_api.timeout = 10.0;
+    m_api.timeout = m_timing.httpTimeout;
     m_api.apiKey = ReelCheckAPI::resolveKey(options.builtInKey.isEmpty() ? BuildInfo::apiKey()
                                                                          : options.builtInKey,
                                             ReelCheckAPI::environmentKey());

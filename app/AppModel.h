@@ -131,6 +131,7 @@ public:
         std::chrono::milliseconds submitPause{3000};
         int submitRepeats = 4;
         std::chrono::milliseconds pollInterval{5000};
+        double httpTimeout = 10.0; // seconds without an answer
     };
 
     // The desktop facilities the help fall-back uses; tests record the calls instead.

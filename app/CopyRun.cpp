@@ -21,6 +21,9 @@ namespace tessera {
 
 namespace {
 
+// Lambdas and the futures that run them are named before they are awaited: gcc 12 destroys a
+// lambda temporary inside a co_await expression twice.
+
 // The outcome of blocking work run off the main thread: its value, or the sentence for its
 // failure. Nothing thrown there may reach the coroutine.
 template<typename T>
@@ -142,17 +145,19 @@ struct RunPipeline
         if (!dropRoot && !nas.isMounted()) {
             self->setPhase({Phase::Kind::connecting, {}});
             const QPointer<AppModel> asker = self;
-            const int code = co_await nas.mount(
-                [asker](const NAS::SignIn &signIn, NAS::Answer answer) {
-                    if (!asker) {
-                        answer(std::nullopt);
-                        return;
-                    }
-                    asker->m_signIn = signIn;
-                    asker->m_signInAnswer = std::move(answer);
-                    Q_EMIT asker->signInChanged();
-                },
-                [cancel, cancelled = task.cancelled] { return *cancelled || cancel->isSet(); });
+            const NAS::AskCredentials ask = [asker](const NAS::SignIn &signIn, NAS::Answer answer) {
+                if (!asker) {
+                    answer(std::nullopt);
+                    return;
+                }
+                asker->m_signIn = signIn;
+                asker->m_signInAnswer = std::move(answer);
+                Q_EMIT asker->signInChanged();
+            };
+            const std::function<bool()> stopped = [cancel, cancelled = task.cancelled] {
+                return *cancelled || cancel->isSet();
+            };
+            const int code = co_await nas.mount(ask, stopped);
             if (!alive(self, task.cancelled))
                 co_return;
             self->closeSignIn();
@@ -170,13 +175,14 @@ struct RunPipeline
         // Today's folder; someone else may make it at the same moment.
         const QString dayName = Naming::dayFolder(version);
         const QUrl dayFolder = CopyPlanner::appending(*dropRoot, dayName);
-        const QString dayError = co_await QtConcurrent::run([path = dayFolder.toLocalFile()] {
+        auto dayJob = QtConcurrent::run([path = dayFolder.toLocalFile()] {
             if (QFileInfo(path).isDir())
                 return QString();
             if (::mkdir(QFile::encodeName(path).constData(), 0755) == 0 || QFileInfo(path).isDir())
                 return QString();
             return QString::fromLocal8Bit(std::strerror(errno));
         });
+        const QString dayError = co_await dayJob;
         if (!alive(self, task.cancelled))
             co_return;
         if (!dayError.isEmpty())
@@ -189,7 +195,7 @@ struct RunPipeline
         self->setPlanningLine(planning);
         const auto relay = std::make_shared<Relay>(self, task.cancelled);
         const auto inspector = self->m_inspector;
-        const auto plan = co_await QtConcurrent::run([=] {
+        auto planJob = QtConcurrent::run([=] {
             return attempt([&] {
                 return CopyPlanner::plan(
                     items, reelName, dayFolder, *dropRoot, *inspector,
@@ -201,6 +207,7 @@ struct RunPipeline
                     });
             });
         });
+        const auto plan = co_await planJob;
         if (!alive(self, task.cancelled))
             co_return;
         self->setPlanningLine(std::nullopt);
@@ -209,7 +216,7 @@ struct RunPipeline
 
         self->setPhase({Phase::Kind::copying, {}});
         const QList<CopyAction> actions = *plan.value;
-        const QList<qint64> sizes = co_await QtConcurrent::run([actions] {
+        auto sizeJob = QtConcurrent::run([actions] {
             QList<qint64> result;
             for (const CopyAction &action : actions) {
                 if (action.kind == CopyAction::Kind::copy)
@@ -219,6 +226,7 @@ struct RunPipeline
             }
             return result;
         });
+        const QList<qint64> sizes = co_await sizeJob;
         if (!alive(self, task.cancelled))
             co_return;
         TransferStatus start;
@@ -242,12 +250,13 @@ struct RunPipeline
                 self->setRow(name, FileState::alreadyThere);
                 break;
             case CopyAction::Kind::rename: {
-                const auto renamed = co_await QtConcurrent::run([action] {
+                auto renameJob = QtConcurrent::run([action] {
                     return attempt([&] {
                         SafeCopier::renameNoReplace(action.from, action.to);
                         return true;
                     });
                 });
+                const auto renamed = co_await renameJob;
                 if (!alive(self, task.cancelled))
                     co_return;
                 if (!renamed.value) {
@@ -263,9 +272,10 @@ struct RunPipeline
                 const qint64 size = sizes.value(k++);
                 self->updateTransfer(k, 0, 0, true);
                 self->setRow(name, FileState::verifying, 0.5);
-                const auto written = co_await QtConcurrent::run([action] {
+                auto writeJob = QtConcurrent::run([action] {
                     return attempt([&] { return SafeCopier::write(action.data, action.to); });
                 });
+                const auto written = co_await writeJob;
                 if (!alive(self, task.cancelled))
                     co_return;
                 if (!written.value) {
@@ -301,10 +311,11 @@ struct RunPipeline
                         });
                     return !cancel->isSet();
                 };
-                const auto result = co_await QtConcurrent::run([=] {
+                auto copyJob = QtConcurrent::run([=] {
                     return attempt(
                         [&] { return SafeCopier::copy(action.from, action.to, copied, checked); });
                 });
+                const auto result = co_await copyJob;
                 if (!alive(self, task.cancelled))
                     co_return;
                 if (!result.value) {
@@ -342,13 +353,12 @@ struct RunPipeline
             request.edl = Naming::edlName(version);
 
         const QPointer<AppModel> watcher = self;
-        const auto cancelled = task.cancelled;
-        const Result<SubmissionCreated> created =
-            co_await task.api.submitSafely(request, self->m_timing.submitRepeats,
-                                           self->m_timing.submitPause, [watcher, cancelled] {
-                                               if (alive(watcher, cancelled))
-                                                   watcher->setPhase({Phase::Kind::confirming, {}});
-                                           });
+        const std::function<void()> uncertain = [watcher, cancelled = task.cancelled] {
+            if (alive(watcher, cancelled))
+                watcher->setPhase({Phase::Kind::confirming, {}});
+        };
+        const Result<SubmissionCreated> created = co_await task.api.submitSafely(
+            request, self->m_timing.submitRepeats, self->m_timing.submitPause, uncertain);
         if (!alive(self, task.cancelled))
             co_return;
         if (!created) {
@@ -386,7 +396,7 @@ struct RunPipeline
             QStringList lines;
             QList<std::pair<QUrl, QUrl>> moved;
         };
-        const Outcome outcome = co_await QtConcurrent::run([items, dropRoot] {
+        auto renameOriginalsJob = QtConcurrent::run([items, dropRoot] {
             Outcome result;
             const QList<OriginalRename> plan =
                 OriginalRenamePlanner::plan(items, dropRoot, true, [](const QUrl &url) {
@@ -417,6 +427,7 @@ struct RunPipeline
                                     .arg(result.moved.size());
             return result;
         });
+        const Outcome outcome = co_await renameOriginalsJob;
         if (!alive(self, task.cancelled))
             co_return;
         QList<DroppedFile> files = self->m_files;

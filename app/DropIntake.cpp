@@ -136,8 +136,9 @@ struct DropTasks
             if (!alive(self, task.cancelled))
                 co_return;
             const FileStamp stamp = FileStamp::of(url).value_or(FileStamp::unknown());
-            const PreCheck::Reading reading =
-                co_await QtConcurrent::run([url] { return readMovie(url); });
+            // Named, not awaited as a temporary: gcc 12 destroys such a lambda twice.
+            auto job = QtConcurrent::run([url] { return readMovie(url); });
+            const PreCheck::Reading reading = co_await job;
             if (!alive(self, task.cancelled))
                 co_return;
             self->m_readings.insert(CopyPlanner::standardizedPath(url), {stamp, reading});

@@ -3,6 +3,7 @@
 #include "core/naming/Naming.h"
 #include "core/reelcheck/NetworkTransport.h"
 #include "core/reelcheck/ReelCheckAPI.h"
+#include "tests/reelcheck/StandIn.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -16,88 +17,11 @@
 #include <QTest>
 
 using namespace tessera;
+using namespace tessera::testing;
 
 namespace {
 
 constexpr char accessKey[] = "k3y-never-printed-0451";
-
-// The stand-in on a free loopback port; everything it prints is kept.
-class StandIn
-{
-public:
-    explicit StandIn(const QString &dropFolder)
-    {
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral(TESSERA_REELCHECK_SERVICE),
-                        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                         QStringLiteral("--key"), QString::fromLatin1(accessKey),
-                         QStringLiteral("--drop"), dropFolder});
-        static const QRegularExpression listening(
-            QStringLiteral(R"(Listening on (http://127\.0\.0\.1:\d+))"));
-        while (m_process.waitForReadyRead(10000)) {
-            const auto match = listening.match(QString::fromUtf8(output()));
-            if (match.hasMatch()) {
-                m_base = QUrl(match.captured(1));
-                return;
-            }
-        }
-    }
-    ~StandIn()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    QUrl base() const { return m_base; }
-    QByteArray output() { return m_output += m_process.readAll(); }
-
-private:
-    QProcess m_process;
-    QByteArray m_output;
-    QUrl m_base;
-};
-
-// Passes connections through to the stand-in, except that for the first `swallow` connections the
-// request reaches the stand-in but its answer never comes back: the client can't know it arrived.
-class LossyRelay : public QObject
-{
-public:
-    LossyRelay(quint16 targetPort, int swallow)
-        : m_targetPort(targetPort)
-        , m_toSwallow(swallow)
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
-        m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    QUrl base() const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
-    }
-
-private:
-    void accept()
-    {
-        while (QTcpSocket *client = m_server.nextPendingConnection()) {
-            client->setParent(this);
-            auto *upstream = new QTcpSocket(this);
-            const bool swallow = m_toSwallow-- > 0;
-            upstream->connectToHost(QHostAddress::LocalHost, m_targetPort);
-            connect(client, &QTcpSocket::readyRead, upstream,
-                    [client, upstream] { upstream->write(client->readAll()); });
-            connect(upstream, &QTcpSocket::connected, upstream,
-                    [client, upstream] { upstream->write(client->readAll()); });
-            connect(upstream, &QTcpSocket::readyRead, client, [client, upstream, swallow] {
-                const QByteArray answer = upstream->readAll();
-                if (!swallow)
-                    client->write(answer);
-            });
-        }
-    }
-
-    QTcpServer m_server;
-    quint16 m_targetPort;
-    int m_toSwallow;
-};
 
 bool makeMovie(const QString &path, bool prores4444)
 {
@@ -159,7 +83,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_drop.isValid());
-        m_standIn = std::make_unique<StandIn>(m_drop.path());
+        m_standIn = std::make_unique<StandIn>(m_drop.path(), QString::fromLatin1(accessKey));
         QVERIFY2(m_standIn->base().isValid(), m_standIn->output().constData());
         m_transport = std::make_shared<NetworkTransport>();
     }
