@@ -294,7 +294,10 @@ struct RunPipeline
                 const int index = k;
                 self->setRow(name, FileState::copying, 0);
                 self->updateTransfer(index, 0, 0, false);
+                // The line just shown counts as the throttle's first yes, so that the first chunk
+                // does not update it again a few milliseconds later.
                 const auto throttle = std::make_shared<Throttle>();
+                throttle->ready(true);
                 const SafeCopier::Progress copied = [=](qint64 done) {
                     if (throttle->ready(done == size))
                         Relay::post(relay, [=](AppModel *model) {
