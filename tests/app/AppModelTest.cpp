@@ -7,6 +7,7 @@
 #include "tests/copy/CopyTestSupport.h"
 #include "tests/reelcheck/StandIn.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -174,6 +175,8 @@ private Q_SLOTS:
     void wholeRoadToReadyThenNeedsFixing()
     {
         auto model = makeModel();
+        QAbstractItemModelTester tester(model->rowsModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         const QString edlPath = QDir(m_editorFolder).filePath(QStringLiteral("cut.edl"));
         put(edlPath, "TITLE: Halcyon\n001  AX  V  C  00:00:00:00 00:00:01:00\n"
                      "* FROM CLIP NAME: 00-TST-Reel1 awall.mov\n"
@@ -433,6 +436,8 @@ private Q_SLOTS:
     void dropIntake()
     {
         auto model = makeModel();
+        QAbstractItemModelTester tester(model->filesModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         const QString folder = m_work->filePath(QStringLiteral("drop"));
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
         for (const char *name : {"b.mov", "a.MOV", ".hidden.mov", "notes.txt", "z.edl"})
