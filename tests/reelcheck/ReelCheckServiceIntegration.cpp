@@ -3,6 +3,7 @@
 #include "core/naming/Naming.h"
 #include "core/reelcheck/NetworkTransport.h"
 #include "core/reelcheck/ReelCheckAPI.h"
+#include "tests/copy/CopyTestSupport.h"
 #include "tests/reelcheck/StandIn.h"
 
 #include <QDir>
@@ -190,11 +191,16 @@ private Q_SLOTS:
         QVERIFY(data.open(QIODevice::WriteOnly));
         data.write(R"({"reels":[{"id":"r1"}],"slack_users":[]})");
         data.close();
+        const QString state = dir.filePath(QStringLiteral("state.json"));
+        put(state, R"({"submissions": [{"request": {}}]})");
         const QList<QPair<QStringList, QByteArray>> cases{
             {{QStringLiteral("--data"), data.fileName()}, "needs a string \"id\" and \"name\""},
             {{QStringLiteral("--data"), dir.filePath(QStringLiteral("none.json"))},
              "Can't open the data file"},
             {{QStringLiteral("--listen"), QStringLiteral("8790")}, "--listen wants an address"},
+            {{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--state"),
+              state},
+             "holds a submission that can't be read"},
         };
         for (const auto &[arguments, sentence] : cases) {
             QProcess process;
@@ -204,6 +210,31 @@ private Q_SLOTS:
             const QByteArray said = process.readAllStandardError();
             QVERIFY2(said.contains(sentence), said.constData());
         }
+        QCOMPARE(contents(state), QByteArray(R"({"submissions": [{"request": {}}]})"));
+    }
+
+    // Idempotency holds across restarts of a stand-in that keeps a state file, as at the service.
+    void submissionsSurviveARestartWithAStateFile()
+    {
+        QTemporaryDir dir;
+        const QString state = dir.filePath(QStringLiteral("state.json"));
+        const SubmissionRequest submission =
+            request(newSubmissionKey(), {QStringLiteral("00_TST_Reel1_floor_v2412051430.mov")});
+        const auto start = [&] {
+            return std::make_unique<StandIn>(m_drop.path(), QString::fromLatin1(accessKey),
+                                             QStringLiteral("127.0.0.1:0"),
+                                             QStringList{QStringLiteral("--state"), state});
+        };
+        auto standIn = start();
+        const auto created = QCoro::waitFor(client(standIn->base()).submit(submission));
+        QVERIFY(created);
+        standIn->stop(); // killed: no chance to save anything more
+        standIn = start();
+        const auto again = QCoro::waitFor(client(standIn->base()).submit(submission));
+        QCOMPARE(again.value(), created.value());
+        QCOMPARE(standIn->submissions(accessKey).size(), 1);
+        const auto status = QCoro::waitFor(client(standIn->base()).submission(created.value().id));
+        QCOMPARE(status.value().status, u"Waiting for files");
     }
 
     void theCheckWaitsForTheFilesThenJudgesThem()

@@ -26,12 +26,13 @@ class StandIn
 {
 public:
     StandIn(const QString &dropFolder, const QString &accessKey,
-            const QString &listen = QStringLiteral("127.0.0.1:0"))
+            const QString &listen = QStringLiteral("127.0.0.1:0"), const QStringList &extra = {})
     {
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start(QStringLiteral(TESSERA_REELCHECK_SERVICE),
-                        {QStringLiteral("--listen"), listen, QStringLiteral("--key"), accessKey,
-                         QStringLiteral("--drop"), dropFolder});
+                        QStringList{QStringLiteral("--listen"), listen, QStringLiteral("--key"),
+                                    accessKey, QStringLiteral("--drop"), dropFolder}
+                            << extra);
         static const QRegularExpression listening(
             QStringLiteral(R"(Listening on (http://127\.0\.0\.1:\d+))"));
         while (m_process.waitForReadyRead(10000)) {

@@ -13,6 +13,8 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
 #include <QTcpSocket>
 
 namespace tessera {
@@ -127,6 +129,75 @@ Answer ReelCheckService::answer(const QByteArray &method, const QString &encoded
         QStringLiteral("There is no %1 %2 here.").arg(QString::fromLatin1(method), encodedPath));
 }
 
+namespace {
+
+QJsonObject objectOf(const QByteArray &json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+
+QByteArray bytesOf(const QJsonValue &value)
+{
+    return QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+std::optional<QString> ReelCheckService::loadState()
+{
+    const QString &path = m_options.stateFile;
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Can't read the state file %1: %2.").arg(path, file.errorString());
+    const auto top = StrictJSON::object(file.readAll());
+    const QJsonValue list = top ? top->value(QLatin1StringView("submissions")) : QJsonValue();
+    if (!list.isArray())
+        return QStringLiteral("The state file %1 isn't a JSON object with a \"submissions\" "
+                              "array; move it away to start afresh.")
+            .arg(path);
+    QList<QString> order;
+    QHash<QString, Submission> submissions;
+    QHash<QString, QString> idByKey;
+    for (const QJsonValue &entry : list.toArray()) {
+        const QJsonObject object = entry.toObject();
+        const auto request = Wire::readSubmissionRequest(bytesOf(object.value(u"request")));
+        const auto created = Wire::readSubmissionCreated(bytesOf(object.value(u"created")));
+        const auto status = Wire::readSubmissionStatus(bytesOf(object.value(u"status")));
+        if (!request || !created || !status || submissions.contains(created->id))
+            return QStringLiteral("The state file %1 holds a submission that can't be read; move "
+                                  "it away to start afresh.")
+                .arg(path);
+        order.append(created->id);
+        idByKey.insert(request->key, created->id);
+        submissions.insert(created->id, {*request, *created, *status});
+    }
+    m_order = order;
+    m_submissions = submissions;
+    m_idByKey = idByKey;
+    return std::nullopt;
+}
+
+void ReelCheckService::saveState() const
+{
+    if (m_options.stateFile.isEmpty())
+        return;
+    QJsonArray list;
+    for (const QString &id : m_order) {
+        const Submission &s = m_submissions[id];
+        list.append(QJsonObject{{QLatin1StringView("request"), objectOf(Wire::write(s.request))},
+                                {QLatin1StringView("created"), objectOf(Wire::write(s.created))},
+                                {QLatin1StringView("status"), objectOf(Wire::write(s.status))}});
+    }
+    QSaveFile file(m_options.stateFile);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(StrictJSON::bytes({{QLatin1StringView("submissions"), list}})) < 0 ||
+        !file.commit())
+        m_out << "Can't write the state file " << m_options.stateFile << ": " << file.errorString()
+              << Qt::endl;
+}
+
 Answer ReelCheckService::health() const
 {
     Health health;
@@ -175,6 +246,7 @@ Answer ReelCheckService::submit(const QByteArray &body)
     m_order.append(submission.created.id);
     m_idByKey.insert(request->key, submission.created.id);
     m_submissions.insert(submission.created.id, submission);
+    saveState();
     return {201, Wire::write(submission.created)};
 }
 
@@ -268,6 +340,7 @@ void ReelCheckService::check(Submission &submission)
     status.status =
         (problems.isEmpty() ? SubmissionStatus::readyText : SubmissionStatus::needsFixingText)
             .toString();
+    saveState();
 }
 
 } // namespace tessera

@@ -35,9 +35,15 @@ public:
         ServiceData data;
         std::optional<QString> accessKey; // required in X-Tessera-Key when set
         QString dropFolder;               // holds the day folders; empty when not given
+        // Where the submissions are kept across restarts; empty keeps them in memory only.
+        QString stateFile;
     };
 
     ReelCheckService(Options options, QTextStream &out);
+
+    // Reads the submissions of an earlier run from the state file (none when it does not exist
+    // yet); a sentence saying what is wrong when it cannot be read, and the file is left alone.
+    std::optional<QString> loadState();
 
     struct Answer
     {
@@ -67,6 +73,9 @@ private:
     Answer help(const QByteArray &body);
     // Looks at the drop folder and, once every file is there, runs the check (only once).
     void check(Submission &submission);
+    // Writes every submission to the state file through a temporary file and a rename, so that a
+    // stand-in killed at any moment leaves the old state or the new one, never half of one.
+    void saveState() const;
 
     Options m_options;
     QTextStream &m_out;

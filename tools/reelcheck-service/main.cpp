@@ -39,7 +39,11 @@ int main(int argc, char *argv[])
         QStringLiteral("drop"),
         QStringLiteral("The drop folder that holds the day folders (Halcyon_Drop/Reels)."),
         QStringLiteral("folder"));
-    parser.addOptions({listenOption, dataOption, keyOption, dropOption});
+    const QCommandLineOption stateOption(
+        QStringLiteral("state"),
+        QStringLiteral("File that keeps the submissions across restarts (default: memory only)."),
+        QStringLiteral("file"));
+    parser.addOptions({listenOption, dataOption, keyOption, dropOption, stateOption});
     parser.process(app);
 
     const QString listen = parser.value(listenOption);
@@ -75,7 +79,14 @@ int main(int argc, char *argv[])
     }
     err.flush();
 
+    if (parser.isSet(stateOption))
+        options.stateFile = QFileInfo(parser.value(stateOption)).absoluteFilePath();
+
     ReelCheckService service(std::move(options), out);
+    if (const auto problem = service.loadState()) {
+        err << *problem << '\n';
+        return 2;
+    }
     auto *server = new QTcpServer(&service);
     if (!server->listen(address, static_cast<quint16>(port))) {
         err << "Can't listen on " << listen << ": " << server->errorString() << ".\n";
