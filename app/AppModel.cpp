@@ -83,6 +83,20 @@ QString runningSystemVersion()
 
 } // namespace
 
+namespace {
+
+// Assigns and says whether the field changed, so that only a real change is announced.
+template<typename T>
+bool change(T &field, const T &value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
 struct AppModel::Derived
 {
     SlotCheck slotCheck;
@@ -187,18 +201,16 @@ void AppModel::storeSetting(const QString &key, const QVariant &value)
 
 void AppModel::setStep(Step step)
 {
-    if (m_step == step)
+    if (!change(m_step, step))
         return;
-    m_step = step;
     Q_EMIT stepChanged();
     invalidate();
 }
 
 void AppModel::setEditor(const QString &editor)
 {
-    if (m_editor == editor)
+    if (!change(m_editor, editor))
         return;
-    m_editor = editor;
     storeSetting(QStringLiteral("editorName"), editor);
     Q_EMIT editorChanged();
     Q_EMIT identityChanged();
@@ -207,9 +219,8 @@ void AppModel::setEditor(const QString &editor)
 
 void AppModel::setMe(const std::optional<SlackUser> &me)
 {
-    if (m_me == me)
+    if (!change(m_me, me))
         return;
-    m_me = me;
     storeSetting(QStringLiteral("slackUserID"), me ? QVariant(me->id) : QVariant());
     storeSetting(QStringLiteral("slackUserRealName"), me ? QVariant(me->realName) : QVariant());
     Q_EMIT meChanged();
@@ -231,18 +242,16 @@ void AppModel::setUsers(UsersState state, const QList<SlackUser> &users)
 
 void AppModel::setUserQuery(const QString &query)
 {
-    if (m_userQuery == query)
+    if (!change(m_userQuery, query))
         return;
-    m_userQuery = query;
     Q_EMIT userQueryChanged();
     Q_EMIT foundUsersChanged();
 }
 
 void AppModel::setQuery(const QString &query)
 {
-    if (m_query == query)
+    if (!change(m_query, query))
         return;
-    m_query = query;
     Q_EMIT queryChanged();
     Q_EMIT foundReelsChanged();
 }
@@ -261,18 +270,16 @@ void AppModel::setSelectedReel(const std::optional<Reel> &reel)
 
 void AppModel::setReelConfirmed(bool confirmed)
 {
-    if (m_reelConfirmed == confirmed)
+    if (!change(m_reelConfirmed, confirmed))
         return;
-    m_reelConfirmed = confirmed;
     Q_EMIT reelConfirmedChanged();
     invalidate();
 }
 
 void AppModel::setKeptReel(const std::optional<Reel> &reel)
 {
-    if (m_keptReel == reel)
+    if (!change(m_keptReel, reel))
         return;
-    m_keptReel = reel;
     Q_EMIT keptReelChanged();
     invalidate();
 }
@@ -292,18 +299,16 @@ void AppModel::setReelList(const QList<Reel> &reels, const std::optional<QString
 
 void AppModel::setVersion(const QString &version)
 {
-    if (m_version == version)
+    if (!change(m_version, version))
         return;
-    m_version = version;
     Q_EMIT versionChanged();
     invalidate();
 }
 
 void AppModel::setNewEDL(bool newEDL)
 {
-    if (m_newEDL == newEDL)
+    if (!change(m_newEDL, newEDL))
         return;
-    m_newEDL = newEDL;
     Q_EMIT newEDLChanged();
 }
 
@@ -320,9 +325,8 @@ void AppModel::setNote(const QString &note)
 
 void AppModel::setRenameOriginals(bool on)
 {
-    if (m_renameOriginals == on)
+    if (!change(m_renameOriginals, on))
         return;
-    m_renameOriginals = on;
     storeSetting(QStringLiteral("renameOriginalsDefaultOn"), on);
     Q_EMIT renameOriginalsChanged();
     invalidate();
@@ -330,9 +334,8 @@ void AppModel::setRenameOriginals(bool on)
 
 void AppModel::setCheckingFiles(bool checking)
 {
-    if (m_checkingFiles == checking)
+    if (!change(m_checkingFiles, checking))
         return;
-    m_checkingFiles = checking;
     Q_EMIT checkingFilesChanged();
     invalidate();
 }
@@ -366,52 +369,46 @@ void AppModel::setFiles(QList<DroppedFile> files)
 
 void AppModel::setEDL(const std::optional<QUrl> &edl)
 {
-    if (m_edl == edl)
+    if (!change(m_edl, edl))
         return;
-    m_edl = edl;
     Q_EMIT edlChanged();
     invalidate();
 }
 
 void AppModel::setDropMessage(const std::optional<QString> &message)
 {
-    if (m_dropMessage == message)
+    if (!change(m_dropMessage, message))
         return;
-    m_dropMessage = message;
     Q_EMIT dropMessageChanged();
     Q_EMIT helpContextChanged();
 }
 
 void AppModel::setPhase(const Phase &phase)
 {
-    if (m_phase == phase)
+    if (!change(m_phase, phase))
         return;
-    m_phase = phase;
     Q_EMIT phaseChanged();
     Q_EMIT helpContextChanged();
 }
 
 void AppModel::setPlanningLine(const std::optional<QString> &line)
 {
-    if (m_planningLine == line)
+    if (!change(m_planningLine, line))
         return;
-    m_planningLine = line;
     Q_EMIT planningLineChanged();
 }
 
 void AppModel::setHealth(const std::optional<Health> &health)
 {
-    if (m_health == health)
+    if (!change(m_health, health))
         return;
-    m_health = health;
     Q_EMIT healthChanged();
 }
 
 void AppModel::setTransfer(const std::optional<TransferStatus> &transfer)
 {
-    if (m_transfer == transfer)
+    if (!change(m_transfer, transfer))
         return;
-    m_transfer = transfer;
     Q_EMIT transferChanged();
 }
 
@@ -424,41 +421,36 @@ void AppModel::setSubmission(const std::optional<SubmissionStatus> &status)
 
 void AppModel::setPollTrouble(bool trouble)
 {
-    if (m_pollTrouble == trouble)
+    if (!change(m_pollTrouble, trouble))
         return;
-    m_pollTrouble = trouble;
     Q_EMIT pollTroubleChanged();
 }
 
 void AppModel::setShowFiles(bool show)
 {
-    if (m_showFiles == show)
+    if (!change(m_showFiles, show))
         return;
-    m_showFiles = show;
     Q_EMIT showFilesChanged();
 }
 
 void AppModel::setHelpOpen(bool open)
 {
-    if (m_helpOpen == open)
+    if (!change(m_helpOpen, open))
         return;
-    m_helpOpen = open;
     Q_EMIT helpChanged();
 }
 
 void AppModel::setHelpMessage(const QString &message)
 {
-    if (m_helpMessage == message)
+    if (!change(m_helpMessage, message))
         return;
-    m_helpMessage = message;
     Q_EMIT helpChanged();
 }
 
 void AppModel::setHelpState(const HelpState &state)
 {
-    if (m_helpState == state)
+    if (!change(m_helpState, state))
         return;
-    m_helpState = state;
     Q_EMIT helpChanged();
 }
 
