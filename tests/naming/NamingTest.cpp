@@ -3,7 +3,6 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <algorithm>
 #include <limits>
 
 using namespace tessera;
@@ -19,25 +18,11 @@ private Q_SLOTS:
             QCOMPARE(surfaceFromRawValue(rawValue(surface)), surface);
         QCOMPARE(surfaceFromRawValue(u"AWALL"), std::nullopt);
         QCOMPARE(surfaceFromRawValue(u"awall "), std::nullopt);
-        QCOMPARE(label(Surface::dwall), QStringLiteral("D wall"));
 
         for (Proxy proxy : allProxies)
             QCOMPARE(proxyFromRawValue(rawValue(proxy)), proxy);
         for (long long other : {0LL, 3LL, 16LL, -2LL})
             QCOMPARE(proxyFromRawValue(other), std::nullopt);
-        QCOMPARE(label(Proxy::quarter), QStringLiteral("Proxy 4"));
-    }
-
-    void slotsSortBySurfaceThenProxy()
-    {
-        QList<Slot> slotList{{Surface::bwall, Proxy::full},
-                             {Surface::awall, Proxy::eighth},
-                             {Surface::awall, Proxy::full}};
-        std::sort(slotList.begin(), slotList.end());
-        const QList<Slot> expected{{Surface::awall, Proxy::full},
-                                   {Surface::awall, Proxy::eighth},
-                                   {Surface::bwall, Proxy::full}};
-        QCOMPARE(slotList, expected);
     }
 
     void composesFileNamesFromTrimmedKeys()
@@ -53,8 +38,6 @@ private Q_SLOTS:
         QCOMPARE(Naming::fileName(QStringLiteral("00_TST_Reel1\n"), Surface::awall, Proxy::full,
                                   QStringLiteral("1")),
                  QStringLiteral("00_TST_Reel1\n_awall_v1.mov"));
-        QCOMPARE(Naming::edlName(QStringLiteral("2412051430")),
-                 QStringLiteral("Halcyon_v2412051430.edl"));
         QCOMPARE(Naming::dayFolder(QStringLiteral("2412051430")), QStringLiteral("241205"));
         QCOMPARE(Naming::dayFolder(QStringLiteral("2412")), QStringLiteral("2412"));
     }

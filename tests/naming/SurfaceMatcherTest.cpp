@@ -50,11 +50,12 @@ private Q_SLOTS:
 
     void readsTheProxyScale()
     {
-        QCOMPARE(SurfaceMatcher::proxy(QStringLiteral("awall_proxy4_v2.mov")), Proxy::quarter);
-        QCOMPARE(SurfaceMatcher::proxy(QStringLiteral("awall_Proxy_2.mov")), Proxy::half);
-        QCOMPARE(SurfaceMatcher::proxy(QStringLiteral("awall proxy-8.mov")), Proxy::eighth);
-        QCOMPARE(SurfaceMatcher::proxy(QStringLiteral("00_TST_Reel1_awall_proxy8_v2412051430.mov")),
-                 Proxy::eighth);
+        for (const auto &[name, proxy] : QList<std::pair<const char *, Proxy>>{
+                 {"awall_proxy4_v2.mov", Proxy::quarter},
+                 {"awall_Proxy_2.mov", Proxy::half},
+                 {"awall proxy-8.mov", Proxy::eighth},
+                 {"00_TST_Reel1_awall_proxy8_v2412051430.mov", Proxy::eighth}})
+            QCOMPARE(SurfaceMatcher::proxy(QString::fromUtf8(name)), proxy);
         for (const char *name : {"awall_proxy16.mov", "awall_proxy3.mov", "myproxy4.mov",
                                  "awall.mov", "awall_proxy.mov"})
             QCOMPARE(SurfaceMatcher::proxy(QString::fromUtf8(name)), Proxy::full);
