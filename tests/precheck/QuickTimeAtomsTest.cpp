@@ -2,7 +2,6 @@
 
 #include "MovieFixtures.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tessera;
@@ -95,45 +94,6 @@ private Q_SLOTS:
         // The last moov decides, even when it has no header.
         QCOMPARE(durationOf(atom("moov", mvhd(0, 1, 3)) + atom("moov", mvhd(0, 1, 5))), 5.0);
         QCOMPARE(durationOf(atom("moov", mvhd(0, 1, 3)) + atom("moov")), std::nullopt);
-    }
-
-    void readsFilesAndLeavesThemAlone()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString path = dir.filePath(QStringLiteral("movie.mov"));
-        QVERIFY(writeFile(path, complete()));
-        QCOMPARE(QuickTimeAtoms::movieDuration(path), 1.5);
-        QCOMPARE(readFile(path), complete());
-        QCOMPARE(QuickTimeAtoms::movieDuration(dir.filePath(QStringLiteral("missing.mov"))),
-                 std::nullopt);
-        QCOMPARE(QuickTimeAtoms::movieDuration(dir.path()), std::nullopt);
-    }
-
-    void realExportsMatchFfprobe()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString plain = dir.filePath(QStringLiteral("plain.mov"));
-        const QString faststart = dir.filePath(QStringLiteral("faststart.mov"));
-        const QStringList source =
-            args("-f lavfi -i testsrc=s=64x32:r=30:d=0.5 -c:v prores_ks -profile:v 1");
-        QVERIFY(ffmpeg(source + QStringList{plain}));
-        QVERIFY(ffmpeg(source + args("-movflags +faststart") << faststart));
-        for (const QString &path : {plain, faststart}) {
-            const double expected =
-                ffprobe(path)[QStringLiteral("format")][QStringLiteral("duration")]
-                    .toString()
-                    .toDouble();
-            QCOMPARE(QuickTimeAtoms::movieDuration(path), expected);
-
-            const QByteArray bytes = readFile(path);
-            QCOMPARE(durationOf(bytes.chopped(1)), std::nullopt);
-            QCOMPARE(durationOf(bytes.first(bytes.size() / 2)), std::nullopt);
-            QCOMPARE(durationOf(bytes + QByteArray(16, 'x')), std::nullopt);
-            // Zeros appended read as one more atom running to the end, which is well formed.
-            QCOMPARE(durationOf(bytes + QByteArray(16, '\0')), expected);
-        }
     }
 };
 

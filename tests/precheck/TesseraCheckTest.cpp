@@ -73,7 +73,7 @@ private Q_SLOTS:
         m_wall = make("Reel1_A_wall.mov", QStringLiteral("color=c=red:s=64x32:r=30:d=1") + lt);
         m_longWall = make("Reel1_B_wall.mov", QStringLiteral("color=c=red:s=64x32:r=30:d=2") + lt);
         m_cut = m_dir.filePath(QStringLiteral("Reel1_floor.mov"));
-        QVERIFY(writeFile(m_cut, readFile(m_wall).chopped(10)));
+        put(m_cut, contents(m_wall).chopped(10));
         m_unnamed = m_dir.filePath(QStringLiteral("export.mov"));
         QVERIFY(QFile::copy(m_surtitles, m_unnamed));
     }
@@ -124,7 +124,7 @@ private Q_SLOTS:
     void jsonDescribesEveryReading()
     {
         const QString broken = m_dir.filePath(QStringLiteral("broken_dwall.mov"));
-        QVERIFY(writeFile(broken, ftyp() + atom("moov", mvhd(0, 600, 600) + atom("trak"))));
+        put(broken, ftyp() + atom("moov", mvhd(0, 600, 600) + atom("trak")));
         const Run run = check({QStringLiteral("--json"), m_surtitles, m_cut, broken});
         QCOMPARE(run.status, 1);
         QJsonParseError error;
