@@ -8,22 +8,10 @@ using namespace tessera;
 
 namespace {
 
-// A mountinfo path field: space, tab, newline and backslash as octal escapes.
-QByteArray escaped(const QString &path)
-{
-    QByteArray out;
-    for (const char c : path.toUtf8()) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\\')
-            out += '\\' + QByteArray::number(uchar(c), 8).rightJustified(3, '0');
-        else
-            out += c;
-    }
-    return out;
-}
-
 QByteArray gvfsLine(const QString &fuseRoot)
 {
-    return "71 45 0:44 / " + escaped(fuseRoot) +
+    // A mountinfo path field escapes a space as octal.
+    return "71 45 0:44 / " + fuseRoot.toUtf8().replace(' ', "\\040") +
            " rw,nosuid,nodev,relatime shared:40 - fuse.gvfsd-fuse gvfsd-fuse "
            "rw,user_id=1000,group_id=1000\n";
 }
