@@ -432,6 +432,17 @@ private Q_SLOTS:
         settle();
     }
 
+    // Copy progress reaches the main thread about five times a second; the last report always.
+    void throttleThinsProgress()
+    {
+        Throttle throttle;
+        QVERIFY(throttle.ready(false)); // the first report of a file
+        QVERIFY(!throttle.ready(false));
+        QVERIFY(throttle.ready(true));
+        QTest::qSleep(Throttle::intervalMs + 20);
+        QVERIFY(throttle.ready(false));
+    }
+
     // Taking in files: which are kept, which are named as left out, and the EDL.
     void dropIntake()
     {
