@@ -363,7 +363,8 @@ QString hashFile(const QUrl &url, const QString &shownName, const Progress &prog
 
 // Linux has no uncached mode per descriptor, so each chunk's write-back is started at once and
 // the chunk before it is waited for and dropped from the page cache: gigabytes of movie data
-// never pile up locally. On a share this also drops the pages a write-through mount keeps.
+// never pile up locally. A kernel SMB mount caches written pages just as a disk does; the GVfs
+// mount keeps none, and there these calls cost nothing measurable.
 void settle(int fd, qint64 offset, qint64 length, qint64 previousLength)
 {
     // Advisory only: a file system without sync_file_range still gets the fsync at the end.
