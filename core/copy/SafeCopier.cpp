@@ -174,19 +174,27 @@ enum class Strategy {
     // A local disk: the page cache is ours to drop, and the kernel's read-ahead keeps the disk
     // busy while we hash.
     local,
-    // A network share (the GVfs FUSE mount, or a kernel SMB mount): every write waits for the
-    // server, so hashing runs beside it, and the read-back asks the server directly (O_DIRECT).
-    share,
+    // A network share: every write waits for the server, so hashing runs beside it, and the
+    // read-back asks the server directly (O_DIRECT). A kernel SMB mount caches written pages as a
+    // disk does, so they are dropped chunk by chunk.
+    kernelShare,
+    // The GVfs FUSE mount: as a kernel share, but it keeps no written pages (fincore shows none
+    // after a plain 8 MiB write), so the per-chunk write-back calls would only cost time.
+    gvfsShare,
 };
 
 // Chosen by the mount table's type of the folder that holds the path.
 Strategy strategyFor(const QByteArray &path)
 {
+    // The test seam stands for a kernel share: the local disk behind it caches written pages.
     if (everythingIsAShare.load())
-        return Strategy::share;
+        return Strategy::kernelShare;
     const QString type = MountTable::fileSystemType(QFileInfo(QFile::decodeName(path)).path());
-    return type == u"fuse.gvfsd-fuse" || type == u"cifs" || type == u"smb3" ? Strategy::share
-                                                                            : Strategy::local;
+    if (type == u"fuse.gvfsd-fuse")
+        return Strategy::gvfsShare;
+    if (type == u"cifs" || type == u"smb3")
+        return Strategy::kernelShare;
+    return Strategy::local;
 }
 
 // The two chunk buffers of one operation: while one is written or read, the other is hashed.
@@ -345,7 +353,7 @@ QString hashFile(const QUrl &url, const QString &shownName, const Progress &prog
                  const Buffers &buffers)
 {
     const char *step = "can't open it (%1)";
-    if (strategyFor(nativePath(url)) == Strategy::share) {
+    if (strategyFor(nativePath(url)) != Strategy::local) {
         try {
             Descriptor input(openForReading(url, shownName, step, O_DIRECT));
             // Nothing of the file stays in the cache afterwards either.
@@ -363,8 +371,7 @@ QString hashFile(const QUrl &url, const QString &shownName, const Progress &prog
 
 // Linux has no uncached mode per descriptor, so each chunk's write-back is started at once and
 // the chunk before it is waited for and dropped from the page cache: gigabytes of movie data
-// never pile up locally. A kernel SMB mount caches written pages just as a disk does; the GVfs
-// mount keeps none, and there these calls cost nothing measurable.
+// never pile up locally.
 void settle(int fd, qint64 offset, qint64 length, qint64 previousLength)
 {
     // Advisory only: a file system without sync_file_range still gets the fsync at the end.
@@ -409,7 +416,7 @@ QString writeLocal(int input, Descriptor &output, const QString &name, const Pro
 // Streams input to a share: each chunk is written on a helper thread while the next one is read
 // and hashed here, so the server never waits for our hashing.
 QString writeShare(int input, Descriptor &output, const QString &name, const Progress &progress,
-                   const Buffers &buffers)
+                   const Buffers &buffers, bool settleChunks)
 {
     Sha256 hash;
     ::posix_fadvise(input, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -437,9 +444,9 @@ QString writeShare(int input, Descriptor &output, const QString &name, const Pro
         if (count == 0)
             break;
         writing = std::async(std::launch::async, [fd = output.get(), data = buffers[current], count,
-                                                  offset = read, writingLength] {
+                                                  offset = read, writingLength, settleChunks] {
             const int error = writeAll(fd, data, count);
-            if (!error)
+            if (!error && settleChunks)
                 settle(fd, offset, count, writingLength);
             return error;
         });
@@ -453,8 +460,9 @@ QString writeShare(int input, Descriptor &output, const QString &name, const Pro
 QString writePartial(int input, Descriptor &output, const QString &name, const Progress &progress,
                      const Buffers &buffers, Strategy strategy)
 {
-    return strategy == Strategy::share ? writeShare(input, output, name, progress, buffers)
-                                       : writeLocal(input, output, name, progress, buffers[0]);
+    if (strategy == Strategy::local)
+        return writeLocal(input, output, name, progress, buffers[0]);
+    return writeShare(input, output, name, progress, buffers, strategy == Strategy::kernelShare);
 }
 
 // Removes our own partial file after a failure and turns rename failures into copy errors.
