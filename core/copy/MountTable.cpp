@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <cctype>
@@ -107,6 +108,34 @@ std::optional<QString> percentDecoded(const QString &text)
     return decoded;
 }
 
+struct MountLine
+{
+    QString on;
+    QString type;
+    QString from;
+};
+
+// id parent major:minor root mount-point options [optional...] - type source super-options
+std::optional<MountLine> parsedLine(const QByteArray &line)
+{
+    const QList<QByteArray> fields = line.split(' ');
+    for (qsizetype i = 6; i + 2 < fields.size(); ++i) {
+        if (fields[i] == "-")
+            return MountLine{decodeField(fields[4]), decodeField(fields[i + 1]),
+                             decodeField(fields[i + 2])};
+    }
+    return std::nullopt;
+}
+
+QByteArray mountInfoOfThisProcess()
+{
+    QFile file(QStringLiteral("/proc/self/mountinfo"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // A proc file reports no size: read until the end rather than by size.
+    return file.readAll();
+}
+
 QString trailingSlashesRemoved(QString text)
 {
     while (text.endsWith(u'/'))
@@ -120,38 +149,23 @@ namespace MountTable {
 
 QList<MountEntry> current()
 {
-    QFile file(QStringLiteral("/proc/self/mountinfo"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    // A proc file reports no size: read until the end rather than by size.
-    return fromMountInfo(file.readAll());
+    return fromMountInfo(mountInfoOfThisProcess());
 }
 
 QList<MountEntry> fromMountInfo(const QByteArray &mountInfo)
 {
     QList<MountEntry> entries;
     for (const QByteArray &line : mountInfo.split('\n')) {
-        // id parent major:minor root mount-point options [optional...] - type source super-options
-        const QList<QByteArray> fields = line.split(' ');
-        qsizetype separator = -1;
-        for (qsizetype i = 6; i < fields.size(); ++i) {
-            if (fields[i] == "-") {
-                separator = i;
-                break;
-            }
-        }
-        if (separator < 0 || separator + 2 >= fields.size())
+        auto parsed = parsedLine(line);
+        if (!parsed)
             continue;
-        const QString on = decodeField(fields[4]);
-        QString type = decodeField(fields[separator + 1]);
-        const QString from = decodeField(fields[separator + 2]);
-        if (type == u"fuse.gvfsd-fuse") {
-            appendGVfsShares(on, entries);
+        if (parsed->type == u"fuse.gvfsd-fuse") {
+            appendGVfsShares(parsed->on, entries);
             continue;
         }
-        if (isKernelSMB(type))
-            type = smbType.toString();
-        entries.append({from, on, type});
+        if (isKernelSMB(parsed->type))
+            parsed->type = smbType.toString();
+        entries.append({parsed->from, parsed->on, parsed->type});
     }
     return entries;
 }
@@ -168,6 +182,32 @@ QList<QUrl> mountPoints(const QString &host, const QString &share, const QList<M
         }
     }
     return points;
+}
+
+QString fileSystemType(const QString &path, const QByteArray &mountInfo)
+{
+    QString type;
+    qsizetype longest = -1;
+    for (const QByteArray &line : mountInfo.split('\n')) {
+        const auto parsed = parsedLine(line);
+        if (!parsed)
+            continue;
+        const QString point = trailingSlashesRemoved(parsed->on);
+        const bool contains =
+            path.startsWith(point) && (path.size() == point.size() || path[point.size()] == u'/');
+        // ">=": a later mount on the same point hides the earlier one.
+        if (contains && point.size() >= longest) {
+            longest = point.size();
+            type = parsed->type;
+        }
+    }
+    return type;
+}
+
+QString fileSystemType(const QString &path)
+{
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return resolved.isEmpty() ? QString() : fileSystemType(resolved, mountInfoOfThisProcess());
 }
 
 bool source(const QString &from, const QString &host, const QString &share)

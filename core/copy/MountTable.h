@@ -40,6 +40,14 @@ QList<MountEntry> fromMountInfo(const QByteArray &mountInfo);
 QList<QUrl> mountPoints(const QString &host, const QString &share,
                         const QList<MountEntry> &entries);
 
+// The type of the file system that holds a path, as the mount table names it ("ext4", "cifs",
+// "fuse.gvfsd-fuse"): the mount with the longest mount point containing the path, the later one
+// when mounts are stacked. The path should be absolute and free of symbolic links; empty when no
+// mount contains it.
+QString fileSystemType(const QString &path, const QByteArray &mountInfo);
+// The same from this process's mount table, for an existing path (resolved first).
+QString fileSystemType(const QString &path);
+
 // Whether a mount source of the form //[user@]host[:port]/share names that host and share.
 bool source(const QString &from, const QString &host, const QString &share);
 

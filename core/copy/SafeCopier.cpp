@@ -1,16 +1,21 @@
 #include "core/copy/SafeCopier.h"
 
 #include "core/copy/CopyPlanner.h"
+#include "core/copy/MountTable.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <openssl/evp.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -56,6 +61,7 @@ namespace {
 std::mutex seamLock;
 std::function<QString()> tokenSource;
 std::atomic<Testing::RenameSupport> renameSupport{Testing::RenameSupport::exclusive};
+std::atomic<bool> everythingIsAShare{false};
 
 QString errorText(int error)
 {
@@ -108,9 +114,10 @@ private:
 
 // Opens a file to read it. O_NONBLOCK keeps a named pipe or device from holding the open
 // forever; anything but a regular file is refused.
-int openForReading(const QUrl &url, const QString &shownName, const char *step)
+int openForReading(const QUrl &url, const QString &shownName, const char *step, int flags = 0)
 {
-    Descriptor input(::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Descriptor input(
+        ::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags));
     if (input.get() < 0)
         failIO(shownName, step, errno);
     struct stat info;
@@ -162,10 +169,60 @@ void readAhead(int fd, qint64 offset)
     ::posix_fadvise(fd, offset, chunk, POSIX_FADV_WILLNEED);
 }
 
-std::unique_ptr<char[]> newBuffer()
+// How a file system is written and read back.
+enum class Strategy {
+    // A local disk: the page cache is ours to drop, and the kernel's read-ahead keeps the disk
+    // busy while we hash.
+    local,
+    // A network share: every write waits for the server, so hashing runs beside it, and the
+    // read-back asks the server directly (O_DIRECT). A kernel SMB mount caches written pages as a
+    // disk does, so they are dropped chunk by chunk.
+    kernelShare,
+    // The GVfs FUSE mount: as a kernel share, but it keeps no written pages (fincore shows none
+    // after a plain 8 MiB write), so the per-chunk write-back calls would only cost time.
+    gvfsShare,
+};
+
+// Chosen by the mount table's type of the folder that holds the path.
+Strategy strategyFor(const QByteArray &path)
 {
-    return std::unique_ptr<char[]>(new char[chunk]);
+    // The test seam stands for a kernel share: the local disk behind it caches written pages.
+    if (everythingIsAShare.load())
+        return Strategy::kernelShare;
+    const QString type = MountTable::fileSystemType(QFileInfo(QFile::decodeName(path)).path());
+    if (type == u"fuse.gvfsd-fuse")
+        return Strategy::gvfsShare;
+    if (type == u"cifs" || type == u"smb3")
+        return Strategy::kernelShare;
+    return Strategy::local;
 }
+
+// The two chunk buffers of one operation: while one is written or read, the other is hashed.
+// Aligned for O_DIRECT.
+class Buffers
+{
+public:
+    Buffers()
+    {
+        for (char *&buffer : buffers_) {
+            void *memory = nullptr;
+            if (::posix_memalign(&memory, 4096, chunk) != 0)
+                throw std::bad_alloc();
+            buffer = static_cast<char *>(memory);
+        }
+    }
+    ~Buffers()
+    {
+        for (char *buffer : buffers_)
+            std::free(buffer);
+    }
+    Buffers(const Buffers &) = delete;
+    Buffers &operator=(const Buffers &) = delete;
+    char *operator[](int index) const { return buffers_[index]; }
+
+private:
+    std::array<char *, 2> buffers_{};
+};
 
 ssize_t readSome(int fd, char *buffer, qint64 length)
 {
@@ -174,6 +231,22 @@ ssize_t readSome(int fd, char *buffer, qint64 length)
         count = ::read(fd, buffer, static_cast<size_t>(length));
     } while (count < 0 && errno == EINTR);
     return count;
+}
+
+// Reads until `length` bytes or the end of the file; returns the count or minus the error number.
+// A short count therefore always means the end.
+ssize_t readFull(int fd, char *buffer, qint64 length)
+{
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t count = readSome(fd, buffer + done, length - done);
+        if (count < 0)
+            return -errno;
+        if (count == 0)
+            break;
+        done += count;
+    }
+    return static_cast<ssize_t>(done);
 }
 
 // Writes everything, continuing after short writes; returns 0 or the error number.
@@ -227,25 +300,24 @@ Partial createPartial(const QUrl &destination, const QString &name)
     }
 }
 
-// Reads a file into a digest through the caller's chunk-sized buffer.
-QString hashFile(const QUrl &url, const QString &shownName, const Progress &progress, char *buffer)
+// Reads through the page cache after dropping what it holds of the file, so that the bytes come
+// from the disk, and drops each block behind us; the kernel's read-ahead of the next block
+// overlaps reading and hashing.
+QString hashCached(int fd, const QString &shownName, const Progress &progress, char *buffer)
 {
-    Descriptor input(openForReading(url, shownName, "can't open it (%1)"));
-    // Drop whatever the cache holds of the file so that the bytes come from the disk or server,
-    // and drop each block behind us; reading ahead of the next block overlaps reading and hashing.
-    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_DONTNEED);
-    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     Sha256 hash;
     qint64 total = 0;
     for (;;) {
-        const ssize_t count = readSome(input.get(), buffer, chunk);
+        const ssize_t count = readSome(fd, buffer, chunk);
         if (count < 0)
             failIO(shownName, "can't read it (%1)", errno);
         if (count == 0)
             break;
-        readAhead(input.get(), total + count);
+        readAhead(fd, total + count);
         hash.update(buffer, count);
-        ::posix_fadvise(input.get(), total, count, POSIX_FADV_DONTNEED);
+        ::posix_fadvise(fd, total, count, POSIX_FADV_DONTNEED);
         total += count;
         if (progress && !progress(total))
             throw CopyError::cancelled();
@@ -253,11 +325,69 @@ QString hashFile(const QUrl &url, const QString &shownName, const Progress &prog
     return hash.hex();
 }
 
-// Streams input to output, hashing what is read. Linux has no uncached mode per descriptor, so
-// each chunk's write-back is started at once and the chunk before it is waited for and dropped
-// from the page cache: gigabytes of movie data never pile up locally.
-QString writePartial(int input, Descriptor &output, const QString &name, const Progress &progress,
-                     char *buffer)
+// Reads a descriptor opened with O_DIRECT: no page of the client's cache is involved, each read
+// goes to the server. The next chunk is read while this one is hashed.
+QString hashDirect(int fd, const QString &shownName, const Progress &progress,
+                   const Buffers &buffers)
+{
+    Sha256 hash;
+    qint64 total = 0;
+    std::future<ssize_t> reading = std::async(std::launch::async, readFull, fd, buffers[0], chunk);
+    for (int current = 0;; current ^= 1) {
+        const ssize_t count = reading.get();
+        if (count < 0)
+            failIO(shownName, "can't read it (%1)", int(-count));
+        if (count == chunk)
+            reading = std::async(std::launch::async, readFull, fd, buffers[current ^ 1], chunk);
+        hash.update(buffers[current], count);
+        total += count;
+        if (count > 0 && progress && !progress(total))
+            throw CopyError::cancelled();
+        if (count < chunk)
+            break;
+    }
+    return hash.hex();
+}
+
+QString hashFile(const QUrl &url, const QString &shownName, const Progress &progress,
+                 const Buffers &buffers)
+{
+    const char *step = "can't open it (%1)";
+    if (strategyFor(nativePath(url)) != Strategy::local) {
+        try {
+            Descriptor input(openForReading(url, shownName, step, O_DIRECT));
+            // Nothing of the file stays in the cache afterwards either.
+            ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_DONTNEED);
+            return hashDirect(input.get(), shownName, progress, buffers);
+        } catch (const CopyError &error) {
+            // A share that refuses O_DIRECT (EINVAL) is read the local way.
+            if (error != CopyError::io(shownName, detailText(step, EINVAL)))
+                throw;
+        }
+    }
+    Descriptor input(openForReading(url, shownName, step));
+    return hashCached(input.get(), shownName, progress, buffers[0]);
+}
+
+// Linux has no uncached mode per descriptor, so each chunk's write-back is started at once and
+// the chunk before it is waited for and dropped from the page cache: gigabytes of movie data
+// never pile up locally.
+void settle(int fd, qint64 offset, qint64 length, qint64 previousLength)
+{
+    // Advisory only: a file system without sync_file_range still gets the fsync at the end.
+    ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+    if (previousLength > 0) {
+        const qint64 previous = offset - previousLength;
+        ::sync_file_range(fd, previous, previousLength,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                              SYNC_FILE_RANGE_WAIT_AFTER);
+        ::posix_fadvise(fd, previous, previousLength, POSIX_FADV_DONTNEED);
+    }
+}
+
+// Streams input to output on a local disk, hashing what is read.
+QString writeLocal(int input, Descriptor &output, const QString &name, const Progress &progress,
+                   char *buffer)
 {
     Sha256 hash;
     ::posix_fadvise(input, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -273,15 +403,7 @@ QString writePartial(int input, Descriptor &output, const QString &name, const P
         hash.update(buffer, count);
         if (const int error = writeAll(output.get(), buffer, count))
             failIO(name, "the NAS stopped taking data (%1)", error);
-        // Advisory only: a file system without sync_file_range still gets the fsync below.
-        ::sync_file_range(output.get(), total, count, SYNC_FILE_RANGE_WRITE);
-        if (previousLength > 0) {
-            const qint64 previous = total - previousLength;
-            ::sync_file_range(output.get(), previous, previousLength,
-                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                                  SYNC_FILE_RANGE_WAIT_AFTER);
-            ::posix_fadvise(output.get(), previous, previousLength, POSIX_FADV_DONTNEED);
-        }
+        settle(output.get(), total, count, previousLength);
         previousLength = count;
         total += count;
         if (progress && !progress(total))
@@ -289,6 +411,58 @@ QString writePartial(int input, Descriptor &output, const QString &name, const P
     }
     finishPartial(output, name);
     return hash.hex();
+}
+
+// Streams input to a share: each chunk is written on a helper thread while the next one is read
+// and hashed here, so the server never waits for our hashing.
+QString writeShare(int input, Descriptor &output, const QString &name, const Progress &progress,
+                   const Buffers &buffers, bool settleChunks)
+{
+    Sha256 hash;
+    ::posix_fadvise(input, 0, 0, POSIX_FADV_SEQUENTIAL);
+    qint64 read = 0;
+    qint64 written = 0;
+    qint64 writingLength = 0;
+    // Its destructor waits, so no write outlives a failure here.
+    std::future<int> writing;
+    for (int current = 0;; current ^= 1) {
+        // This buffer's last write was waited for one round ago.
+        const ssize_t count = readSome(input, buffers[current], chunk);
+        if (count < 0)
+            failIO(name, "can't read the original (%1)", errno);
+        if (count > 0) {
+            readAhead(input, read + count);
+            hash.update(buffers[current], count);
+        }
+        if (writing.valid()) {
+            if (const int error = writing.get())
+                failIO(name, "the NAS stopped taking data (%1)", error);
+            written += writingLength;
+            if (progress && !progress(written))
+                throw CopyError::cancelled();
+        }
+        if (count == 0)
+            break;
+        writing = std::async(std::launch::async, [fd = output.get(), data = buffers[current], count,
+                                                  offset = read, writingLength, settleChunks] {
+            const int error = writeAll(fd, data, count);
+            if (!error && settleChunks)
+                settle(fd, offset, count, writingLength);
+            return error;
+        });
+        writingLength = count;
+        read += count;
+    }
+    finishPartial(output, name);
+    return hash.hex();
+}
+
+QString writePartial(int input, Descriptor &output, const QString &name, const Progress &progress,
+                     const Buffers &buffers, Strategy strategy)
+{
+    if (strategy == Strategy::local)
+        return writeLocal(input, output, name, progress, buffers[0]);
+    return writeShare(input, output, name, progress, buffers, strategy == Strategy::kernelShare);
 }
 
 // Removes our own partial file after a failure and turns rename failures into copy errors.
@@ -310,7 +484,7 @@ QString writePartial(int input, Descriptor &output, const QString &name, const P
 struct Placement
 {
     // Writes the partial file, fsyncs and closes it; returns the digest of what was sent.
-    std::function<QString(Descriptor &, char *buffer)> fill;
+    std::function<QString(Descriptor &, const Buffers &, Strategy)> fill;
     // The size the partial file must have, asked for once it is written.
     std::function<qint64()> expectedSize;
     Progress checking;
@@ -322,14 +496,14 @@ QString place(const QUrl &to, const QString &name, const Placement &placement)
 {
     const Partial partial = createPartial(to, name);
     Descriptor output(partial.fd);
-    // The one buffer of this placement, for the copy and for the read-back.
-    const auto buffer = newBuffer();
+    // The buffers of this placement, for the copy and for the read-back.
+    const Buffers buffers;
     try {
-        const QString digest = placement.fill(output, buffer.get());
+        const QString digest = placement.fill(output, buffers, strategyFor(partial.path));
         const qint64 expected = placement.expectedSize();
         if (size(partial.url, name) != expected)
             throw CopyError::sizeMismatch(name);
-        if (hashFile(partial.url, name, placement.checking, buffer.get()) != digest)
+        if (hashFile(partial.url, name, placement.checking, buffers) != digest)
             throw CopyError::hashMismatch(name);
         renameNoReplace(partial.url, to);
         return digest;
@@ -353,8 +527,8 @@ QString copy(const QUrl &from, const QUrl &to, const Progress &progress, const P
         throw CopyError::appeared(name);
     Descriptor input(openForReading(from, name, "can't open the original (%1)"));
     return place(to, name,
-                 {[&](Descriptor &output, char *buffer) {
-                      return writePartial(input.get(), output, name, progress, buffer);
+                 {[&](Descriptor &output, const Buffers &buffers, Strategy strategy) {
+                      return writePartial(input.get(), output, name, progress, buffers, strategy);
                   },
                   [&] { return size(from, name); }, checking});
 }
@@ -366,7 +540,7 @@ QString write(const QByteArray &data, const QUrl &to)
         throw CopyError::appeared(name);
     const QString digest = sha256(data);
     return place(to, name,
-                 {[&](Descriptor &output, char *) {
+                 {[&](Descriptor &output, const Buffers &, Strategy) {
                       if (const int error = writeAll(output.get(), data.constData(), data.size()))
                           failIO(name, "the NAS stopped taking data (%1)", error);
                       finishPartial(output, name);
@@ -419,7 +593,7 @@ void renameNoReplace(const QUrl &from, const QUrl &to)
 
 QString sha256(const QUrl &url, const std::optional<QString> &name, const Progress &progress)
 {
-    return hashFile(url, name.value_or(CopyPlanner::fileName(url)), progress, newBuffer().get());
+    return hashFile(url, name.value_or(CopyPlanner::fileName(url)), progress, Buffers());
 }
 
 QString sha256(const QByteArray &data)
@@ -465,6 +639,11 @@ void setTokenSource(std::function<QString()> source)
 void setRenameSupport(RenameSupport support)
 {
     renameSupport.store(support);
+}
+
+void setEverythingIsAShare(bool share)
+{
+    everythingIsAShare.store(share);
 }
 
 } // namespace Testing

@@ -79,7 +79,8 @@ QUrl partialURL(const QUrl &destination, const QString &token);
 // 12 lower-case hexadecimal digits of a 48-bit random number.
 QString newToken();
 
-// Seams for fault tests: deterministic partial names, and shares without an exclusive rename.
+// Seams for fault tests: deterministic partial names, shares without an exclusive rename, and a
+// local folder treated as a network share.
 namespace Testing {
 
 enum class RenameSupport { exclusive, linkOnly, plainOnly };
@@ -87,6 +88,7 @@ enum class RenameSupport { exclusive, linkOnly, plainOnly };
 // An empty function restores random tokens.
 void setTokenSource(std::function<QString()> source);
 void setRenameSupport(RenameSupport support);
+void setEverythingIsAShare(bool share);
 
 } // namespace Testing
 } // namespace SafeCopier

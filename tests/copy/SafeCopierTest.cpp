@@ -116,6 +116,20 @@ struct Folders
     }
 };
 
+// The local disk's way, and the share's way (hashing beside the writes, O_DIRECT read-back).
+void bothWays_data()
+{
+    QTest::addColumn<bool>("share");
+    QTest::newRow("local disk") << false;
+    QTest::newRow("share") << true;
+}
+
+void bothWays()
+{
+    QFETCH(bool, share);
+    SafeCopier::Testing::setEverythingIsAShare(share);
+}
+
 } // namespace
 
 class SafeCopierTest : public QObject
@@ -127,10 +141,14 @@ private Q_SLOTS:
     {
         SafeCopier::Testing::setTokenSource({});
         SafeCopier::Testing::setRenameSupport(SafeCopier::Testing::RenameSupport::exclusive);
+        SafeCopier::Testing::setEverythingIsAShare(false);
     }
+
+    void copyPlacesVerifiedBytesUnderTheFinalNameOnly_data() { bothWays_data(); }
 
     void copyPlacesVerifiedBytesUnderTheFinalNameOnly()
     {
+        bothWays();
         Folders folders;
         const qint64 size = 2 * SafeCopier::chunk + 3;
         const QByteArray bytes = randomBytes(size);
@@ -156,8 +174,10 @@ private Q_SLOTS:
                      QFile::ReadGroup | QFile::ReadOther);
     }
 
+    void zeroByteFileIsPlacedWithoutProgress_data() { bothWays_data(); }
     void zeroByteFileIsPlacedWithoutProgress()
     {
+        bothWays();
         Folders folders;
         put(folders.source(), {});
         int reports = 0;
@@ -286,8 +306,10 @@ private Q_SLOTS:
             QCOMPARE(contents(folders.day(name)), QByteArray("not ours"));
     }
 
+    void cancellingLeavesNoPartialFile_data() { bothWays_data(); }
     void cancellingLeavesNoPartialFile()
     {
+        bothWays();
         Folders folders;
         put(folders.source(), randomBytes(3 * SafeCopier::chunk));
         int calls = 0;
@@ -302,8 +324,10 @@ private Q_SLOTS:
         QVERIFY(folders.left().isEmpty());
     }
 
+    void readBackThatDiffersLeavesNoFile_data() { bothWays_data(); }
     void readBackThatDiffersLeavesNoFile()
     {
+        bothWays();
         Folders folders;
         const qint64 size = SafeCopier::chunk + 5;
         put(folders.source(), randomBytes(size));

@@ -8,11 +8,24 @@
 // (c) SafeCopier::copy;
 // (d) OpenSSL SHA-256 on 8 MiB blocks in memory.
 // The last line gives the medians of (a), (b), (c) in seconds and the ratios (c)/(b), (c)/(a).
+//
+//   tests/app/smb/run-share-test.sh build/tools/bench/tessera-bench-copy --smb [--rounds N]
+//       [--size BYTES]
+//
+// The same file copied from the local disk to a real Samba share mounted through GVfs, which the
+// share test's script sets up in private namespaces:
+// (a) the mount's own best: 8 MiB writes with fsync, then O_DIRECT reads;
+// (b) smbclient put, then get, of the source file, straight over SMB;
+// (c) SafeCopier::copy onto the mount.
+// The last line gives the medians and the ratios (c)/(a), (c)/(b).
 
+#include "core/copy/MountTable.h"
 #include "core/copy/SafeCopier.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QUrl>
 #include <openssl/evp.h>
 
@@ -24,6 +37,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <optional>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -274,6 +288,136 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+[[noreturn]] void fail(const QString &what)
+{
+    std::fprintf(stderr, "tessera-bench-copy: %s\n", qPrintable(what));
+    removeOwnFiles();
+    std::exit(1);
+}
+
+QString requiredEnvironment(const char *name)
+{
+    const QString value = qEnvironmentVariable(name);
+    if (value.isEmpty())
+        fail(QStringLiteral("%1 is not set: run --smb through tests/app/smb/run-share-test.sh")
+                 .arg(QString::fromLatin1(name)));
+    return value;
+}
+
+// Runs a program to its end; returns its seconds, or stops the bench when it fails.
+double timedRun(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    const double start = now();
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        fail(QStringLiteral("%1 failed: %2")
+                 .arg(program, QString::fromLocal8Bit(process.readAll()).trimmed()));
+    return now() - start;
+}
+
+struct Share
+{
+    QString host;
+    QString name;
+    // The share's folder in the GVfs FUSE mount.
+    QString mounted;
+};
+
+// Mounts the guest share through GVfs as an editor's file manager would, unless it is mounted.
+Share mountGuestShare()
+{
+    Share share{requiredEnvironment("TESSERA_SMB_HOST"),
+                requiredEnvironment("TESSERA_SMB_GUEST_SHARE"),
+                {}};
+    QUrl url;
+    url.setScheme(QStringLiteral("smb"));
+    url.setHost(share.host);
+    url.setPath(u'/' + share.name);
+    QList<QUrl> points = MountTable::mountPoints(share.host, share.name, MountTable::current());
+    if (points.isEmpty()) {
+        timedRun(QStringLiteral("gio"),
+                 {QStringLiteral("mount"), QStringLiteral("-a"), url.toString(QUrl::FullyEncoded)});
+        points = MountTable::mountPoints(share.host, share.name, MountTable::current());
+    }
+    if (points.isEmpty())
+        fail(QStringLiteral("the share does not show in the mount table after mounting"));
+    share.mounted = QDir::cleanPath(points.first().toLocalFile());
+    return share;
+}
+
+// The copier on the GVfs mount beside the mount's own best and smbclient.
+int benchShare(qint64 size, int rounds)
+{
+    const Share share = mountGuestShare();
+    const std::string name = "tessera-bench-copy-" + std::to_string(::getpid());
+    const std::string local = "/var/tmp/" + name;
+    const std::string remote = share.mounted.toStdString() + '/' + name;
+    if (::mkdir(local.c_str(), 0755) != 0)
+        die("making " + local);
+    ownFolder = local;
+    if (::mkdir(remote.c_str(), 0755) != 0)
+        die("making " + remote);
+    const std::string source = local + "/source.mov";
+    const std::string fetched = local + "/fetched.mov";
+    const std::string copied = remote + "/copy.mov";
+    const std::string mountFile = remote + "/mount.bin";
+    const std::string putFile = remote + "/put.mov";
+    ownFiles = {source, fetched, copied, mountFile, putFile};
+    const QString onShare = QString::fromStdString(name + "/put.mov");
+    const QString service = QStringLiteral("//%1/%2").arg(share.host, share.name);
+
+    char *buffer = alignedBlock();
+    std::printf("file: %.2f GiB of random bytes from %s to %s (%s), %d rounds\n",
+                size / double(1 << 30), local.c_str(), remote.c_str(),
+                qPrintable(MountTable::fileSystemType(QString::fromStdString(remote))), rounds);
+    writeRandomFile(source, size, 42, buffer);
+
+    std::vector<double> best, put, get, copier;
+    double worstResident = 0;
+    std::printf("%-6s %14s %12s %12s %12s %10s\n", "round", "(a) mount s", "(b) put s", "(b) get s",
+                "(c) copy s", "resident");
+    for (int round = 1; round <= rounds; ++round) {
+        best.push_back(diskLimit(mountFile, size, buffer));
+        dropFromCache(source);
+        put.push_back(timedRun(
+            QStringLiteral("smbclient"),
+            {QStringLiteral("-N"), service, QStringLiteral("-c"),
+             QStringLiteral("put %1 \"%2\"").arg(QString::fromStdString(source), onShare)}));
+        get.push_back(timedRun(
+            QStringLiteral("smbclient"),
+            {QStringLiteral("-N"), service, QStringLiteral("-c"),
+             QStringLiteral("get \"%1\" %2").arg(onShare, QString::fromStdString(fetched))}));
+        ::unlink(fetched.c_str());
+        ::unlink(putFile.c_str());
+        dropFromCache(source);
+        const CopyRound c = safeCopy(source, copied);
+        copier.push_back(c.seconds);
+        worstResident = std::max(worstResident, c.resident);
+        std::printf("%-6d %14.2f %12.2f %12.2f %12.2f %9.1f%%\n", round, best.back(), put.back(),
+                    get.back(), copier.back(), 100 * c.resident);
+        std::fflush(stdout);
+    }
+    std::free(buffer);
+    ::rmdir(remote.c_str());
+
+    std::vector<double> smbclient;
+    for (size_t i = 0; i < put.size(); ++i)
+        smbclient.push_back(put[i] + get[i]);
+    const double a = median(best), b = median(smbclient), c = median(copier);
+    std::printf("(c) copy rate: %.2f GB/s of file; destination resident after copy: at most "
+                "%.1f%%\n",
+                size / c / 1e9, 100 * worstResident);
+    std::printf("targets: (c)/(a) <= 1.3 %s, (c)/(b) <= 2 %s\n", c / a <= 1.3 ? "met" : "MISSED",
+                c / b <= 2 ? "met" : "MISSED");
+    std::printf("medians: (a) %.2f s  (b) %.2f s (put %.2f + get %.2f)  (c) %.2f s  (c)/(a) %.2f  "
+                "(c)/(b) %.2f\n",
+                a, b, median(put), median(get), c, c / a, c / b);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -281,21 +425,31 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     std::string folder = "/var/tmp/tessera-bench-copy-" + std::to_string(::getpid());
     int rounds = 3;
-    qint64 size = qint64(2) << 30;
+    std::optional<qint64> chosenSize;
+    bool onShare = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--folder" && i + 1 < argc)
+        if (arg == "--smb")
+            onShare = true;
+        else if (arg == "--folder" && i + 1 < argc)
             folder = std::string(argv[++i]) + "/tessera-bench-copy-" + std::to_string(::getpid());
         else if (arg == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--size" && i + 1 < argc)
-            size = std::max<qint64>(block, std::atoll(argv[++i]));
+            chosenSize = std::max<qint64>(block, std::atoll(argv[++i]));
         else {
-            std::fprintf(stderr, "usage: tessera-bench-copy [--folder DIR] [--rounds N] "
+            std::fprintf(stderr, "usage: tessera-bench-copy [--folder DIR | --smb] [--rounds N] "
                                  "[--size BYTES]\n");
             return 2;
         }
     }
+    std::atexit(removeOwnFiles);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    // Loopback SMB through three daemons is slower than a disk: a smaller file by default.
+    if (onShare)
+        return benchShare(chosenSize.value_or(qint64(512) << 20), rounds);
+    const qint64 size = chosenSize.value_or(qint64(2) << 30);
 
     if (::mkdir(folder.c_str(), 0755) != 0)
         die("making " + folder);
@@ -304,9 +458,6 @@ int main(int argc, char **argv)
     const std::string destination = folder + "/copy.mov";
     const std::string diskFile = folder + "/disk.bin";
     ownFiles = {source, destination, destination + ".partial", diskFile};
-    std::atexit(removeOwnFiles);
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
 
     struct statfs fs;
     if (::statfs(folder.c_str(), &fs) == 0 && fs.f_type == TMPFS_MAGIC) {

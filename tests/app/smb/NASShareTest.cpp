@@ -1,6 +1,7 @@
 // Mounts real SMB shares through GVfs. Run through run-share-test.sh, which starts Samba, a
 // session bus and GVfs in private namespaces and passes the shares in the environment.
 #include "app/NAS.h"
+#include "core/copy/MountTable.h"
 #include "core/copy/SafeCopier.h"
 #include "tests/app/SilentServer.h"
 
@@ -222,6 +223,45 @@ private Q_SLOTS:
         QCOMPARE(contentOf(onServer + QStringLiteral("B.mov")), QByteArray("appeared meanwhile"));
         QCOMPARE(QDir(onServer).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (QStringList{QStringLiteral("A.mov"), QStringLiteral("B.mov")}));
+    }
+
+    // The read-back reads what the server holds: bytes changed in the share's own folder after
+    // the copier wrote them are caught, so no cache between here and the server answered.
+    void readBackSeesBytesChangedOnTheServer()
+    {
+        const auto dropRoot = guest.mountedDropRoot();
+        QVERIFY(dropRoot);
+        const QString folder = dropRoot->toLocalFile() + QStringLiteral("changed/");
+        const QString onServer =
+            env("TESSERA_SMB_GUEST_DIR") + QStringLiteral("/Halcyon_Drop/Reels/changed/");
+        QVERIFY(QDir().mkpath(folder));
+        // What picks the share's way of writing and reading back.
+        QCOMPARE(MountTable::fileSystemType(folder), QStringLiteral("fuse.gvfsd-fuse"));
+        QTemporaryDir local;
+        const QUrl source = QUrl::fromLocalFile(local.filePath(QStringLiteral("export.mov")));
+        const QByteArray bytes(2 * SafeCopier::chunk + 4099, 'h');
+        QVERIFY(writeFile(source.toLocalFile(), bytes));
+
+        // After the first chunk is read back, a byte of the last chunk (not asked for yet; the
+        // read-back is at most one chunk ahead) changes on the server.
+        bool changed = false;
+        const auto changeOnServer = [&](qint64) {
+            const QStringList partials =
+                QDir(onServer).entryList({QStringLiteral("*.partial")}, QDir::Files);
+            QFile partial(onServer + partials.value(0));
+            changed = changed || (partials.size() == 1 && partial.open(QIODevice::ReadWrite) &&
+                                  partial.seek(bytes.size() - 100) && partial.putChar('x'));
+            return true;
+        };
+        try {
+            SafeCopier::copy(source, QUrl::fromLocalFile(folder + QStringLiteral("C.mov")), {},
+                             changeOnServer);
+            QFAIL("the read-back missed bytes changed on the server");
+        } catch (const CopyError &error) {
+            QCOMPARE(error, CopyError::hashMismatch(QStringLiteral("C.mov")));
+        }
+        QVERIFY(changed);
+        QCOMPARE(QDir(onServer).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
 private:

@@ -24,7 +24,7 @@ if [[ ${TESSERA_SMB_INSIDE:-} != 1 ]]; then
     started=$(date +%s%N)
     # Stopping this script (ctest's time-out) stops the namespace's first process, whose trap
     # cleans up.
-    TESSERA_SMB_INSIDE=1 timeout -k 5 170 unshare --net --mount --pid --fork --mount-proc --kill-child=TERM \
+    TESSERA_SMB_INSIDE=1 timeout -k 5 "$(( ${TESSERA_SMB_SECONDS:-120} + 50 ))" unshare --net --mount --pid --fork --mount-proc --kill-child=TERM \
         "$0" "$@" &
     inner=$!
     trap 'kill -TERM "$inner" 2>/dev/null' INT TERM
@@ -174,7 +174,7 @@ export TESSERA_SMB_HOST=127.0.0.1
 export TESSERA_SMB_GUEST_SHARE="Drop Box" TESSERA_SMB_GUEST_DIR="$work/shares/Drop Box"
 export TESSERA_SMB_PRIVATE_SHARE=private TESSERA_SMB_PRIVATE_DIR=$work/shares/private
 export TESSERA_SMB_USER=root TESSERA_SMB_PASSWORD=$password
-timeout -k 5 120 "$binary" "$@"
+timeout -k 5 "${TESSERA_SMB_SECONDS:-120}" "$binary" "$@"
 status=$?
 [[ $status == 0 ]] || fail "the test executable ended with $status"
 exit 0
