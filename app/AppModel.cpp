@@ -3,6 +3,7 @@
 #include "app/BuildInfo.h"
 #include "app/ModelRows.h"
 #include "core/copy/CopyPlanner.h"
+#include "core/naming/NameDiff.h"
 #include "core/naming/Naming.h"
 #include "core/naming/ReelDetector.h"
 #include "core/naming/ReelSearch.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMetaEnum>
 #include <QOperatingSystemVersion>
 #include <QSysInfo>
 
@@ -892,6 +894,65 @@ bool AppModel::signInGuestAllowed() const
 QStringList AppModel::helpContextLines() const
 {
     return HelpReport::contextLines(helpContext());
+}
+
+QString AppModel::phaseName() const
+{
+    return QString::fromLatin1(
+        QMetaEnum::fromType<Workflow::PhaseKind>().valueToKey(static_cast<int>(m_phase.kind)));
+}
+
+QString AppModel::usersStateName() const
+{
+    return QString::fromLatin1(
+        QMetaEnum::fromType<UsersState>().valueToKey(static_cast<int>(m_usersState)));
+}
+
+QString AppModel::helpStateName() const
+{
+    return QString::fromLatin1(
+        QMetaEnum::fromType<Workflow::HelpKind>().valueToKey(static_cast<int>(m_helpState.kind)));
+}
+
+QString AppModel::fileStateName(int state) const
+{
+    return QString::fromLatin1(QMetaEnum::fromType<FileState>().valueToKey(state));
+}
+
+QString AppModel::typedName() const
+{
+    return m_userQuery.trimmed().left(maxNameLength);
+}
+
+bool AppModel::canSendHelp() const
+{
+    return HelpReport::isValid(m_helpMessage) && m_helpState.kind != HelpState::Kind::sending;
+}
+
+QString AppModel::edlNameForVersion() const
+{
+    return Naming::edlName(m_version);
+}
+
+QVariantList AppModel::edlNameSegments() const
+{
+    QVariantList segments;
+    if (!m_edl || !m_selectedReel)
+        return segments;
+    for (const NameDiff::Segment &segment :
+         NameDiff::segments(CopyPlanner::fileName(*m_edl), Naming::edlName(m_version)))
+        segments << QVariantMap{{QStringLiteral("text"), segment.text},
+                                {QStringLiteral("changed"), segment.changed}};
+    return segments;
+}
+
+QVariantList AppModel::surfacesForView() const
+{
+    QVariantList list;
+    for (Surface surface : allSurfaces)
+        list << QVariantMap{{QStringLiteral("surface"), rawValue(surface)},
+                            {QStringLiteral("label"), label(surface)}};
+    return list;
 }
 
 } // namespace tessera

@@ -123,6 +123,17 @@ class AppModel : public QObject
     Q_PROPERTY(QString helpFailure READ helpFailure NOTIFY helpChanged)
     Q_PROPERTY(QStringList helpContextLines READ helpContextLines NOTIFY helpContextChanged)
 
+    // Names of the state enumerations' current cases ("copying" …), which QML cannot spell
+    Q_PROPERTY(QString phaseName READ phaseName NOTIFY phaseChanged)
+    Q_PROPERTY(QString usersStateName READ usersStateName NOTIFY usersChanged)
+    Q_PROPERTY(QString helpStateName READ helpStateName NOTIFY helpChanged)
+    Q_PROPERTY(QString typedName READ typedName NOTIFY userQueryChanged)
+    Q_PROPERTY(bool canSendHelp READ canSendHelp NOTIFY helpChanged)
+    Q_PROPERTY(QVariantList surfaces READ surfacesForView CONSTANT)
+    Q_PROPERTY(QString healthDegradedMessage READ healthDegradedMessage CONSTANT)
+    Q_PROPERTY(QString edlNameForVersion READ edlNameForVersion NOTIFY versionChanged)
+    Q_PROPERTY(QVariantList edlNameSegments READ edlNameSegments NOTIFY derivedChanged)
+
 public:
     // How long the model waits for things; tests shorten them.
     struct Timing
@@ -313,6 +324,22 @@ public:
     Workflow::HelpKind helpKind() const { return m_helpState.kind; }
     QString helpFailure() const { return m_helpState.message; }
     QStringList helpContextLines() const;
+    // The enumerations' case names, as the window compares them.
+    QString phaseName() const;
+    QString usersStateName() const;
+    QString helpStateName() const;
+    Q_INVOKABLE QString fileStateName(int state) const;
+    // The search text as "Use" would take it: trimmed, at most 60 characters.
+    QString typedName() const;
+    // "Send" may be pressed: the message is valid and no request is under way.
+    bool canSendHelp() const;
+    // The six surfaces in order, each with its raw value and label, for the surface menu.
+    QVariantList surfacesForView() const;
+    QString healthDegradedMessage() const { return Health::degradedMessage.toString(); }
+    // The name a dropped EDL gets for this version, reel or not.
+    QString edlNameForVersion() const;
+    // The EDL's new name in runs against its current name, as the file rows carry theirs.
+    QVariantList edlNameSegments() const;
 
 Q_SIGNALS:
     void stepChanged();

@@ -1,0 +1,80 @@
+import QtQuick
+import QtQuick.Controls.Basic as B
+import QtQuick.Layouts
+import Tessera
+import Tessera.Controls
+
+// Every dropped movie with its new name, its problems and its surface, then the EDL.
+ColumnLayout {
+    id: table
+    required property AppModel model
+
+    spacing: 0
+    RowLayout {
+        Layout.fillWidth: true
+        Layout.bottomMargin: 6
+        Label { text: "Files and surfaces" }
+        Item { Layout.fillWidth: true }
+        StatusMark {
+            visible: table.model.checkingFiles
+            tone: "warning"
+            word: "Checking files"
+            tip: "Reading each file's settings on this computer before anything is copied"
+        }
+    }
+    Rectangle {
+        Layout.fillWidth: true
+        implicitHeight: 1
+        color: Theme.line
+    }
+    ListView {
+        id: list
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        model: table.model.files
+        B.ScrollBar.vertical: B.ScrollBar {}
+        delegate: FileRowLine {
+            id: fileRow
+            required property string fileID
+            required property string name
+            required property string surface
+            required property string surfaceLabel
+            required property string proxyLabel
+            required property string newName
+            required property var newNameSegments
+            required property var problems
+            required property string badge
+            width: list.width
+            fileName: name
+            segments: newNameSegments
+            finalName: newName
+            problemList: problems
+            SlotMenu {
+                fileID: fileRow.fileID
+                surface: fileRow.surface
+                surfaceLabel: fileRow.surfaceLabel
+                proxyLabel: fileRow.proxyLabel
+                badge: fileRow.badge
+                model: table.model
+            }
+        }
+        footer: FileRowLine {
+            width: list.width
+            visible: table.model.edlFileName.length > 0
+            height: visible ? implicitHeight : 0
+            fileName: table.model.edlFileName
+            finalName: table.model.edlFinalName
+            segments: table.model.edlNameSegments
+            problemList: table.model.edlProblems
+            Text {
+                visible: text.length > 0
+                text: table.model.edlClipNote
+                color: Theme.muted
+                font.pixelSize: 12
+                HoverTip { text: "The copy on the NAS points at the new file names. Your own EDL is not changed." }
+            }
+        }
+    }
+}

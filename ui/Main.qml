@@ -1,0 +1,149 @@
+import QtQuick
+import QtQuick.Controls.Basic as B
+import QtQuick.Dialogs
+import Tessera
+import Tessera.Controls
+
+// The one window: the content view under a menu bar, with the dialogs the model asks for.
+B.ApplicationWindow {
+    id: window
+    required property AppModel model
+    // Set once the editor chose "Quit" in the quit guard, so that closing goes through.
+    property bool quitConfirmed: false
+
+    title: "Tessera"
+    // The sizes are the content's; the menu bar comes on top.
+    minimumWidth: 700
+    minimumHeight: 600 + menuBar.implicitHeight
+    width: 760
+    height: 680 + menuBar.implicitHeight
+    visible: true
+    color: Theme.ground
+    font.pixelSize: 13
+
+    palette {
+        window: Theme.ground
+        windowText: Theme.ink
+        base: Theme.ground
+        alternateBase: Theme.panel
+        text: Theme.ink
+        button: Theme.panel
+        buttonText: Theme.ink
+        brightText: Theme.ground
+        highlight: Theme.select
+        highlightedText: Theme.ground
+        light: Theme.panel
+        midlight: Theme.line
+        mid: Theme.lineStrong
+        dark: Theme.lineStrong
+        shadow: Theme.line
+        toolTipBase: Theme.panel
+        toolTipText: Theme.ink
+        placeholderText: Theme.muted
+        link: Theme.select
+    }
+
+    menuBar: B.MenuBar {
+        delegate: B.MenuBarItem {
+            id: menuItem
+            leftPadding: 10
+            rightPadding: 10
+            topPadding: 4
+            bottomPadding: 4
+            font.pixelSize: 13
+            contentItem: Text {
+                text: menuItem.text.replace("&", "")
+                font: menuItem.font
+                color: Theme.ink
+            }
+            background: Rectangle {
+                color: menuItem.highlighted ? Theme.hover : "transparent"
+            }
+        }
+        background: Rectangle {
+            implicitHeight: 26
+            color: Theme.panel
+        }
+        B.Menu {
+            title: "&File"
+            B.Action {
+                text: "&Add Files…"
+                shortcut: StandardKey.Open
+                onTriggered: window.model.chooseFiles()
+            }
+            B.MenuSeparator {}
+            B.Action {
+                text: "&Quit"
+                shortcut: StandardKey.Quit
+                onTriggered: window.close()
+            }
+        }
+        B.Menu {
+            title: "&Help"
+            B.Action {
+                text: "&About Tessera"
+                onTriggered: about.open()
+            }
+            // Updates come from the package manager.
+            B.Action {
+                text: "Check for &Updates…"
+                enabled: false
+            }
+        }
+    }
+
+    ContentView {
+        anchors.fill: parent
+        model: window.model
+    }
+
+    onClosing: (close) => {
+        if (window.model.quitNeedsConfirmation && !window.quitConfirmed) {
+            close.accepted = false
+            quitGuard.open()
+        }
+    }
+
+    QuitGuard {
+        id: quitGuard
+        onQuitChosen: {
+            window.quitConfirmed = true
+            window.close()
+        }
+    }
+
+    SignInSheet {
+        model: window.model
+    }
+
+    FileDialog {
+        id: chooser
+        title: "Add files"
+        fileMode: FileDialog.OpenFiles
+        nameFilters: ["Reel files (*.mov *.MOV *.edl *.EDL)"]
+        acceptLabel: "Add"
+        onAccepted: window.model.add(selectedFiles)
+    }
+
+    Connections {
+        target: window.model
+        function onChooseFilesRequested() { chooser.open() }
+        function onShrinkRequested() {
+            window.width = window.minimumWidth
+            window.height = window.minimumHeight
+        }
+    }
+
+    B.Dialog {
+        id: about
+        anchors.centerIn: parent
+        modal: true
+        title: "Tessera"
+        standardButtons: B.Dialog.Close
+        Text {
+            text: "Sends Halcyon reels to the reel check.\nVersion " + Qt.application.version
+            color: Theme.ink
+            font.pixelSize: 13
+        }
+    }
+}

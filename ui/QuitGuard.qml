@@ -1,0 +1,55 @@
+import QtQuick
+import QtQuick.Controls.Basic as B
+import QtQuick.Layouts
+import Tessera.Controls
+
+// Asked when the window closes while files are on their way to the NAS.
+B.Popup {
+    id: guard
+    signal quitChosen()
+
+    anchors.centerIn: parent
+    width: 420
+    modal: true
+    focus: true
+    padding: 20
+    closePolicy: B.Popup.CloseOnEscape
+    background: Rectangle { color: Theme.ground; border.color: Theme.lineStrong }
+    onOpened: keep.forceActiveFocus()
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 12
+        Text {
+            Layout.fillWidth: true
+            text: "Tessera is still copying"
+            color: Theme.ink
+            font.pixelSize: 15
+            font.bold: true
+            wrapMode: Text.Wrap
+        }
+        Text {
+            Layout.fillWidth: true
+            text: "If you quit now the copy stops. Files already checked stay on the NAS, and next time Tessera carries on from there."
+            color: Theme.ink
+            font.pixelSize: 13
+            wrapMode: Text.Wrap
+        }
+        RowLayout {
+            Layout.alignment: Qt.AlignRight
+            spacing: 10
+            SquareButton {
+                id: keep
+                text: "Keep copying"
+                primary: true
+                onClicked: guard.close()
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
+            }
+            SquareButton {
+                text: "Quit"
+                onClicked: { guard.close(); guard.quitChosen() }
+            }
+        }
+    }
+}

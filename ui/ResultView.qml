@@ -1,0 +1,47 @@
+import QtQuick
+import QtQuick.Layouts
+import Tessera
+import Tessera.Controls
+
+// The reel check's result, once the submission is in.
+ColumnLayout {
+    id: result
+    required property AppModel model
+    readonly property string phase: model.phaseName
+    readonly property string status: model.submissionStatus
+
+    visible: phase === "waiting" || phase === "finished"
+    spacing: 6
+    Label { text: "Reel check result" }
+    Text {
+        Layout.fillWidth: true
+        text: result.status === "Ready for QLab" ? "All good. The reel is ready for QLab."
+              : result.status === "Needs fixing" ? "The reel check found problems."
+              : result.model.waitingForFiles ? "Waiting for files to finish copying on the NAS."
+              : "Submitted. The reel check on VX9 is looking at it. This usually takes under a minute."
+        color: Theme.ink
+        font.pixelSize: 13
+        font.weight: result.status.length > 0 && result.status !== "Checking" ? Font.DemiBold : Font.Normal
+        wrapMode: Text.Wrap
+    }
+    ProblemList {
+        Layout.fillWidth: true
+        Layout.preferredHeight: Math.min(implicitHeight, 132)
+        visible: result.status === "Needs fixing"
+        problems: result.model.submissionProblems
+    }
+    Text {
+        Layout.fillWidth: true
+        visible: result.status === "Needs fixing"
+        text: "Re-export the files with the problems above, then press Submit fixed files. Tessera keeps the same reel."
+        color: Theme.ink
+        font.pixelSize: 12
+        wrapMode: Text.Wrap
+    }
+    Message {
+        Layout.fillWidth: true
+        visible: result.model.pollTrouble
+        tone: "warning"
+        text: "Can't reach VX9 right now. Still trying every 5 seconds."
+    }
+}

@@ -1,0 +1,79 @@
+import QtQuick
+import QtQuick.Layouts
+import Tessera
+import Tessera.Controls
+
+// One file of the run: surface (or EDL), name on the NAS, its state, where it came from, and a
+// bar while it is being copied or read back.
+Item {
+    id: view
+    // The model's row: finalName, original, surface, surfaceLabel, proxyLabel, state, fraction,
+    // detail and subline.
+    required property var row
+    required property AppModel app
+    readonly property string stateName: app.fileStateName(row.state)
+    readonly property var mark: ({
+        waiting: ["muted", "Waiting", ""],
+        copying: ["warning", "Copying", ""],
+        verifying: ["warning", "Checking copy", "Reading the copy back from the NAS to make sure it matches"],
+        done: ["ok", "Copied", "Size and checksum match"],
+        renamed: ["ok", "Renamed on the NAS", "It was already on the NAS, so it was renamed, not copied"],
+        alreadyThere: ["ok", "Already there", "The same file is already on the NAS (checksum match)"],
+        failed: ["problem", "Failed", ""]
+    })[stateName] ?? ["muted", "", ""]
+
+    implicitHeight: column.implicitHeight + 16
+    ColumnLayout {
+        id: column
+        anchors { left: parent.left; right: parent.right; top: parent.top; topMargin: 8 }
+        spacing: 3
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 10
+            SurfaceName {
+                visible: view.row.surface.length > 0
+                surface: view.row.surface
+                label: view.row.surfaceLabel
+                proxyLabel: view.row.proxyLabel
+            }
+            Text {
+                visible: view.row.surface.length === 0
+                text: "EDL"
+                color: Theme.ink
+                font.pixelSize: 14
+                font.bold: true
+            }
+            Text {
+                Layout.fillWidth: true
+                text: view.row.finalName
+                color: Theme.ink
+                font.family: Theme.monospace
+                font.pixelSize: 12
+                elide: Text.ElideMiddle
+            }
+            StatusMark {
+                tone: view.mark[0]
+                word: view.mark[1]
+                tip: view.mark[2]
+            }
+        }
+        Text {
+            Layout.fillWidth: true
+            text: view.row.subline
+            color: Theme.muted
+            font.pixelSize: 11
+            elide: Text.ElideMiddle
+        }
+        Bar {
+            Layout.fillWidth: true
+            Layout.topMargin: 2
+            visible: view.stateName === "copying" || view.stateName === "verifying"
+            fraction: view.row.fraction
+        }
+    }
+    Rectangle {
+        anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
+        height: 1
+        color: Theme.line
+    }
+}

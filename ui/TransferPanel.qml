@@ -1,0 +1,33 @@
+import QtQuick
+import QtQuick.Layouts
+import Tessera.Controls
+
+// The copy's progress line, its percentage and a bar.
+ColumnLayout {
+    id: panel
+    property var transfer
+
+    spacing: 6
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 10
+        Text {
+            Layout.fillWidth: true
+            text: panel.transfer ? panel.transfer.line : ""
+            color: Theme.ink
+            font.pixelSize: 12
+            elide: Text.ElideRight
+        }
+        Text {
+            text: (panel.transfer ? panel.transfer.percent : 0) + "%"
+            color: Theme.ink
+            font.family: Theme.monospace
+            font.pixelSize: 12
+        }
+    }
+    Bar {
+        Layout.fillWidth: true
+        implicitHeight: 6
+        fraction: panel.transfer ? panel.transfer.fraction : 0
+    }
+}
