@@ -80,12 +80,12 @@ RowLayout {
     }
     Column {
         spacing: 2
-        Text {
+        TextLine {
             text: status.word
             color: Theme.ink
             font.pixelSize: 15
         }
-        Text {
+        TextLine {
             visible: text.length > 0
             text: status.subline
             color: Theme.muted

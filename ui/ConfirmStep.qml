@@ -39,7 +39,7 @@ Item {
                     Column {
                         spacing: 3
                         Label { text: "Reel" }
-                        Text {
+                        TextLine {
                             readonly property bool picked: step.model.selectedReel.name !== undefined
                             text: picked ? step.model.selectedReel.name : "Pick one on the left"
                             color: picked ? Theme.ink : Theme.muted
@@ -51,7 +51,7 @@ Item {
                     Column {
                         spacing: 3
                         Label { text: "Version" }
-                        Text {
+                        TextLine {
                             text: step.model.version
                             color: Theme.ink
                             font.pixelSize: 15
@@ -95,7 +95,7 @@ Item {
                             size: 11
                             color: Theme.warning
                         }
-                        Text {
+                        TextLine {
                             Layout.fillWidth: true
                             text: step.model.completenessWarning
                             color: Theme.warning
@@ -125,7 +125,7 @@ Item {
                 onClicked: step.model.backToDrop()
             }
             Item { Layout.fillWidth: true }
-            Text {
+            TextLine {
                 Layout.fillWidth: true
                 Layout.maximumWidth: implicitWidth
                 visible: step.model.submitBlocker.length > 0

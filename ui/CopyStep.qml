@@ -101,7 +101,7 @@ Item {
                     Label { text: "Your originals" }
                     Repeater {
                         model: step.model.originalsOutcome
-                        Text {
+                        TextLine {
                             required property string modelData
                             Layout.fillWidth: true
                             text: modelData
@@ -117,7 +117,7 @@ Item {
         Footer {
             Layout.fillWidth: true
             visible: ["copying", "waiting", "finished", "failed"].includes(step.phase)
-            Text {
+            TextLine {
                 Layout.fillWidth: true
                 visible: step.phase === "waiting"
                 text: "The reel check is running on VX9. The result shows here."

@@ -39,7 +39,7 @@ Item {
                     visible: step.model.keptReel.name !== undefined
                     spacing: 10
                     Label { text: "Resubmitting" }
-                    Text {
+                    TextLine {
                         text: step.model.keptReel.name ?? ""
                         color: Theme.ink
                         font.family: Theme.monospace
@@ -90,7 +90,7 @@ Item {
                             size: 26
                             color: Theme.ink
                         }
-                        Text {
+                        TextLine {
                             width: parent.width
                             horizontalAlignment: Text.AlignHCenter
                             text: "DRAG YOUR EXPORTED REEL FILES HERE"
@@ -98,7 +98,7 @@ Item {
                             font.pixelSize: 13
                             wrapMode: Text.Wrap
                         }
-                        Text {
+                        TextLine {
                             width: parent.width
                             horizontalAlignment: Text.AlignHCenter
                             text: "The .mov files, and the EDL if you made a new one. You can also drop them on the Tessera icon in the Dock."
@@ -122,7 +122,7 @@ Item {
                     visible: step.hasFiles
                     spacing: 0
 
-                    Text {
+                    TextLine {
                         Layout.bottomMargin: 6
                         text: step.model.fileCount + (step.model.fileCount === 1 ? " file" : " files")
                               + (step.model.edlFileName.length > 0 ? " and an EDL" : "")
@@ -167,7 +167,7 @@ Item {
                 tone: "warning"
                 text: step.model.dropMessage
             }
-            Text {
+            TextLine {
                 visible: step.hasFiles && (step.model.identityName.length === 0 || step.model.identityName.length > 60)
                 text: step.model.usersStateName === "loaded" ? "Pick your name to carry on." : "Type your name to carry on."
                 color: Theme.muted

@@ -8,7 +8,7 @@ Column {
 
     spacing: 3
     Label { text: parent.label }
-    Text {
+    TextLine {
         text: parent.value
         color: Theme.ink
         font.family: Theme.monospace

@@ -18,7 +18,7 @@ Item {
         id: row
         anchors { left: parent.left; right: parent.right; verticalCenter: parent.verticalCenter }
         spacing: 10
-        Text {
+        TextLine {
             Layout.maximumWidth: line.width * 0.6
             text: line.fileName
             color: Theme.ink
@@ -31,7 +31,7 @@ Item {
             label: line.slotLabel
             proxyLabel: line.slotProxyLabel
         }
-        Text {
+        TextLine {
             visible: line.slotSurface.length === 0
             text: line.detail
             color: Theme.muted

@@ -20,7 +20,7 @@ Item {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 3
-            Text {
+            TextLine {
                 Layout.fillWidth: true
                 text: row.fileName
                 color: Theme.ink
@@ -31,7 +31,7 @@ Item {
                 Layout.fillWidth: true
                 visible: row.finalName.length > 0 && row.problemList.length === 0
                 spacing: 6
-                Text {
+                TextLine {
                     text: "becomes"
                     color: Theme.muted
                     font.pixelSize: 11
@@ -56,7 +56,7 @@ Item {
                         bold: true
                         color: Theme.problem
                     }
-                    Text {
+                    TextLine {
                         Layout.fillWidth: true
                         text: parent.modelData
                         color: Theme.problem

@@ -40,7 +40,7 @@ ColumnLayout {
         visible: !section.model.showFiles
         spacing: 8
         StatusMark { tone: "ok"; word: "Copied" }
-        Text {
+        TextLine {
             text: section.count + " file" + (section.count === 1 ? "" : "s") + " on the NAS. Size and checksum match."
             color: Theme.ink
             font.pixelSize: 12

@@ -68,7 +68,7 @@ ColumnLayout {
             finalName: table.model.edlFinalName
             segments: table.model.edlNameSegments
             problemList: table.model.edlProblems
-            Text {
+            TextLine {
                 visible: text.length > 0
                 text: table.model.edlClipNote
                 color: Theme.muted

@@ -22,13 +22,13 @@ Rectangle {
             id: titles
             Layout.alignment: Qt.AlignVCenter
             spacing: 2
-            Text {
+            TextLine {
                 text: "TESSERA · HALCYON"
                 color: Theme.ink
                 font.pixelSize: 15
                 font.letterSpacing: 1.2
             }
-            Text {
+            TextLine {
                 text: "Send Halcyon reels to the reel check"
                 color: Theme.muted
                 font.pixelSize: 12

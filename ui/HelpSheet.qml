@@ -28,7 +28,7 @@ B.Popup {
         anchors.fill: parent
         spacing: 10
 
-        Text {
+        TextLine {
             text: "GET HELP"
             color: Theme.ink
             font.pixelSize: 13
@@ -62,7 +62,7 @@ B.Popup {
                 frame: sheet.model.helpMessage.length > 1000 ? Theme.problem : Theme.lineStrong
                 onEdited: (text) => { if (text !== sheet.model.helpMessage) sheet.model.helpMessage = text }
             }
-            Text {
+            TextLine {
                 text: sheet.model.helpMessage.length + " of 1000 characters"
                 color: Theme.muted
                 font.pixelSize: 11
@@ -87,7 +87,7 @@ B.Popup {
                     spacing: 1
                     Repeater {
                         model: sheet.model.helpContextLines
-                        Text {
+                        TextLine {
                             required property string modelData
                             text: modelData
                             color: Theme.muted

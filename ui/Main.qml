@@ -51,6 +51,7 @@ B.ApplicationWindow {
             topPadding: 4
             bottomPadding: 4
             font.pixelSize: 13
+            Accessible.name: text.replace("&", "")
             contentItem: Text {
                 text: menuItem.text.replace("&", "")
                 font: menuItem.font
@@ -140,7 +141,7 @@ B.ApplicationWindow {
         modal: true
         title: "Tessera"
         standardButtons: B.Dialog.Close
-        Text {
+        TextLine {
             text: "Sends Halcyon reels to the reel check.\nVersion " + Qt.application.version
             color: Theme.ink
             font.pixelSize: 13

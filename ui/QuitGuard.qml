@@ -20,7 +20,7 @@ B.Popup {
     ColumnLayout {
         anchors.fill: parent
         spacing: 12
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: "Tessera is still copying"
             color: Theme.ink
@@ -28,7 +28,7 @@ B.Popup {
             font.bold: true
             wrapMode: Text.Wrap
         }
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: "If you quit now the copy stops. Files already checked stay on the NAS, and next time Tessera carries on from there."
             color: Theme.ink

@@ -24,7 +24,7 @@ ColumnLayout {
         text: picker.model.query
         onTextEdited: picker.model.query = text
     }
-    Text {
+    TextLine {
         Layout.leftMargin: 16
         visible: picker.model.loadingReels && !picker.hasReels
         text: "Loading reels"
@@ -38,7 +38,7 @@ ColumnLayout {
         visible: picker.model.reelsError.length > 0 && !picker.hasReels
         spacing: 6
         Label { text: "No reel list" }
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: picker.model.reelsError
             color: Theme.ink
@@ -50,7 +50,7 @@ ColumnLayout {
             onClicked: picker.model.loadReels()
         }
     }
-    Text {
+    TextLine {
         Layout.leftMargin: 16
         visible: picker.hasReels && picker.model.foundReels.length === 0
         text: "No reel matches."

@@ -36,7 +36,7 @@ ColumnLayout {
                     bold: true
                     color: Theme.problem
                 }
-                Text {
+                TextLine {
                     Layout.fillWidth: true
                     text: warnings.model.mismatchText
                     color: Theme.ink
@@ -76,7 +76,7 @@ ColumnLayout {
             size: 12
             color: Theme.ink
         }
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: "Same reel as last time: " + (warnings.model.keptReel.name ?? "")
                   + ". Pick another if these files are for a different reel."

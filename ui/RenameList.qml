@@ -19,7 +19,7 @@ Item {
     implicitWidth: line.length > 0 ? plain.implicitWidth : opener.implicitWidth
     implicitHeight: line.length > 0 ? plain.implicitHeight : opener.implicitHeight
 
-    Text {
+    TextLine {
         id: plain
         width: parent.width
         visible: list.line.length > 0
@@ -72,14 +72,14 @@ Item {
                     required property var modelData
                     Layout.fillWidth: true
                     spacing: 1
-                    Text {
+                    TextLine {
                         width: parent.width
                         text: parent.modelData.from
                         color: Theme.ink
                         font.pixelSize: 12
                         elide: Text.ElideMiddle
                     }
-                    Text {
+                    TextLine {
                         width: parent.width
                         text: "→ " + parent.modelData.to
                         color: Theme.ink
@@ -91,7 +91,7 @@ Item {
             }
             Repeater {
                 model: list.model.keptNames
-                Text {
+                TextLine {
                     required property var modelData
                     Layout.fillWidth: true
                     text: modelData.name + " keeps its name: " + modelData.taken + " already exists in that folder."
@@ -100,7 +100,7 @@ Item {
                     wrapMode: Text.Wrap
                 }
             }
-            Text {
+            TextLine {
                 Layout.fillWidth: true
                 text: "Files already on the NAS and files that already have the NAS name are left alone. Nothing is overwritten."
                 color: Theme.muted

@@ -13,7 +13,7 @@ ColumnLayout {
     visible: phase === "waiting" || phase === "finished"
     spacing: 6
     Label { text: "Reel check result" }
-    Text {
+    TextLine {
         Layout.fillWidth: true
         text: result.status === "Ready for QLab" ? "All good. The reel is ready for QLab."
               : result.status === "Needs fixing" ? "The reel check found problems."
@@ -30,7 +30,7 @@ ColumnLayout {
         visible: result.status === "Needs fixing"
         problems: result.model.submissionProblems
     }
-    Text {
+    TextLine {
         Layout.fillWidth: true
         visible: result.status === "Needs fixing"
         text: "Re-export the files with the problems above, then press Submit fixed files. Tessera keeps the same reel."

@@ -36,14 +36,14 @@ Item {
                 label: view.row.surfaceLabel
                 proxyLabel: view.row.proxyLabel
             }
-            Text {
+            TextLine {
                 visible: view.row.surface.length === 0
                 text: "EDL"
                 color: Theme.ink
                 font.pixelSize: 14
                 font.bold: true
             }
-            Text {
+            TextLine {
                 Layout.fillWidth: true
                 text: view.row.finalName
                 color: Theme.ink
@@ -57,7 +57,7 @@ Item {
                 tip: view.mark[2]
             }
         }
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: view.row.subline
             color: Theme.muted

@@ -34,14 +34,14 @@ B.Popup {
     ColumnLayout {
         anchors.fill: parent
         spacing: 10
-        Text {
+        TextLine {
             text: "SIGN IN TO THE NAS"
             color: Theme.ink
             font.pixelSize: 13
             font.bold: true
             font.letterSpacing: 0.8
         }
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: sheet.model.signInMessage
             visible: text.length > 0

@@ -19,7 +19,7 @@ Row {
         spacing: 16
         Repeater {
             model: tabs.titles
-            Text {
+            TextLine {
                 required property int index
                 required property string modelData
                 text: (index + 1) + "  " + modelData.toUpperCase()
@@ -38,7 +38,7 @@ Row {
             required property string modelData
             readonly property bool isCurrent: index + 1 === tabs.current
             spacing: 4
-            Text {
+            TextLine {
                 text: (tab.index + 1) + (tabs.compact && !tab.isCurrent ? "" : "  " + tab.modelData.toUpperCase())
                 color: tab.isCurrent ? Theme.ink : Theme.muted
                 font.pixelSize: 11

@@ -11,14 +11,14 @@ ColumnLayout {
     RowLayout {
         Layout.fillWidth: true
         spacing: 10
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: panel.transfer ? panel.transfer.line : ""
             color: Theme.ink
             font.pixelSize: 12
             elide: Text.ElideRight
         }
-        Text {
+        TextLine {
             text: (panel.transfer ? panel.transfer.percent : 0) + "%"
             color: Theme.ink
             font.family: Theme.monospace

@@ -42,7 +42,7 @@ ColumnLayout {
     RowLayout {
         visible: who.mode === "picked" || who.mode === "named"
         spacing: 10
-        Text {
+        TextLine {
             text: who.mode === "picked" ? (who.model.me.display ?? "") : who.model.identityName
             color: Theme.ink
             font.pixelSize: 15
@@ -53,7 +53,7 @@ ColumnLayout {
             onClicked: who.change()
         }
     }
-    Text {
+    TextLine {
         Layout.fillWidth: true
         visible: who.mode === "named"
         text: "Not from the Slack list, so Slack won't tag you. Your name still goes on the submission."
@@ -121,7 +121,7 @@ ColumnLayout {
                 }
             }
         }
-        Text {
+        TextLine {
             visible: who.model.foundUsers.length === 0 && who.model.typedName.length > 0
             text: "No one matches."
             color: Theme.muted
@@ -149,7 +149,7 @@ ColumnLayout {
             }
             onClicked: who.use()
         }
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: "Not in the list? Type your full name and choose Use. Slack can only tag people in the list."
             color: Theme.muted
@@ -163,7 +163,7 @@ ColumnLayout {
         Layout.fillWidth: true
         visible: who.mode === "typing"
         spacing: 6
-        Text {
+        TextLine {
             Layout.fillWidth: true
             text: "Couldn't get the list of names from VX9, so type yours."
             color: Theme.ink

@@ -17,7 +17,7 @@ Item {
         fillMode: Image.PreserveAspectFit
         Accessible.ignored: true
     }
-    Text {
+    TextLine {
         id: word
         anchors.verticalCenter: parent.verticalCenter
         visible: !image.visible

@@ -17,7 +17,7 @@ RowLayout {
         size: 11
         bold: true
     }
-    Text {
+    TextLine {
         Layout.fillWidth: true
         text: message.text
         color: Theme.tone(message.tone) === Theme.muted ? Theme.muted : Theme.ink

@@ -20,7 +20,7 @@ Item {
             size: 11
             bold: true
         }
-        Text {
+        TextLine {
             anchors.verticalCenter: parent.verticalCenter
             text: mark.word.toUpperCase()
             color: Theme.tone(mark.tone)

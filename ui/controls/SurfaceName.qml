@@ -8,14 +8,14 @@ Row {
     property string proxyLabel
 
     spacing: 5
-    Text {
+    TextLine {
         id: name
         text: parent.label
         color: Theme.surface(parent.surface)
         font.pixelSize: 14
         font.bold: true
     }
-    Text {
+    TextLine {
         anchors.baseline: name.baseline
         visible: text.length > 0
         text: parent.proxyLabel
