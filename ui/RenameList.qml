@@ -59,6 +59,8 @@ Item {
         width: 420
         padding: 14
         visible: list.open
+        // Key focus moves into the panel, so that Escape closes it.
+        focus: true
         closePolicy: B.Popup.CloseOnEscape | B.Popup.CloseOnPressOutside
         onClosed: list.open = false
         background: Rectangle { color: Theme.ground; border.color: Theme.lineStrong }
