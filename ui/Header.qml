@@ -8,7 +8,7 @@ Rectangle {
     id: header
     required property AppModel model
     readonly property int gap: 16
-    readonly property bool wide: width >= 2 * gap + titles.implicitWidth + tabs.implicitWidth
+    readonly property bool wide: width >= 2 * gap + titles.implicitWidth + tabs.fullWidth
                                  + help.implicitWidth + logo.implicitWidth + 4 * gap
 
     implicitHeight: row.implicitHeight + 24
@@ -39,7 +39,8 @@ Rectangle {
             id: tabs
             Layout.alignment: Qt.AlignVCenter
             current: header.model.step
-            available: header.width - 2 * header.gap - titles.implicitWidth - help.implicitWidth - 3 * header.gap
+            available: header.width - 2 * header.gap - titles.implicitWidth - help.implicitWidth
+                       - (logo.visible ? logo.implicitWidth + header.gap : 0) - 3 * header.gap
         }
         SquareButton {
             id: help

@@ -8,7 +8,8 @@ Row {
     property int current: 1
     property real available: 10000
     readonly property var titles: ["Drop", "Confirm", "Copy and submit"]
-    readonly property bool compact: full.implicitWidth > available
+    readonly property real fullWidth: full.implicitWidth
+    readonly property bool compact: fullWidth > available
 
     spacing: compact ? 10 : 16
 
@@ -39,6 +40,7 @@ Row {
             readonly property bool isCurrent: index + 1 === tabs.current
             spacing: 4
             TextLine {
+                id: title
                 text: (tab.index + 1) + (tabs.compact && !tab.isCurrent ? "" : "  " + tab.modelData.toUpperCase())
                 color: tab.isCurrent ? Theme.ink : Theme.muted
                 font.pixelSize: 11
@@ -46,7 +48,9 @@ Row {
                 font.weight: tab.isCurrent ? Font.Bold : Font.Medium
             }
             Rectangle {
-                width: parent.width
+                // The title's width, not the column's: the column takes its width from its
+                // children, so it would keep the full form's width after going compact.
+                width: title.width
                 height: 2
                 color: tab.isCurrent ? Theme.ink : "transparent"
             }

@@ -123,6 +123,12 @@ class Window:
     def type(self, text):
         xdotool("type", "--delay", "15", text)
 
+    def focus(self):
+        """Gives the window the keyboard, as a click would: there is no window manager to do it."""
+        for wid in subprocess.run(["xdotool", "search", "--pid", str(self.process.pid)],
+                                  capture_output=True, text=True).stdout.split():
+            subprocess.run(["xdotool", "windowfocus", "--sync", wid], capture_output=True)
+
     def key(self, *keys):
         xdotool("key", *keys)
 
@@ -132,6 +138,7 @@ class Window:
                        check=True)
 
     def close(self, timeout=20.0):
+        self.focus()
         self.key("ctrl+q")
         try:
             return self.process.wait(timeout)
