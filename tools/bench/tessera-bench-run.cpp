@@ -13,6 +13,7 @@
 #include "app/AppModel.h"
 #include "core/copy/SafeCopier.h"
 #include "core/naming/Naming.h"
+#include "tools/bench/BenchSupport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,22 +30,12 @@
 #include <cstdio>
 
 using namespace tessera;
+using bench::fail;
+using bench::median;
 
 namespace {
 
 constexpr char accessKey[] = "bench-key";
-
-void fail(const QString &why)
-{
-    std::fprintf(stderr, "tessera-bench-run: %s\n", qPrintable(why));
-    std::exit(1);
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
 
 // Waits in the event loop until `done` holds, at most `seconds`.
 bool waitUntil(const std::function<bool()> &done, double seconds)
@@ -154,22 +145,9 @@ int main(int argc, char *argv[])
     const QString nas = work.filePath(QStringLiteral("nas"));
     const QString drop = nas + u'/' + Naming::dropPath.toString();
     QProcess service;
-    service.setProcessChannelMode(QProcess::MergedChannels);
-    service.start(QStringLiteral(TESSERA_REELCHECK_SERVICE),
-                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                   QStringLiteral("--key"), QString::fromLatin1(accessKey),
-                   QStringLiteral("--drop"), drop});
-    QUrl base;
-    static const QRegularExpression listening(QStringLiteral(R"(Listening on (http://\S+))"));
-    QByteArray said;
-    while (!base.isValid() && service.waitForReadyRead(10000)) {
-        said += service.readAll();
-        const auto match = listening.match(QString::fromUtf8(said));
-        if (match.hasMatch())
-            base = QUrl(match.captured(1));
-    }
-    if (!base.isValid())
-        fail(QStringLiteral("the stand-in did not start: ") + QString::fromUtf8(said));
+    const QUrl base =
+        bench::startStandIn(service, {QStringLiteral("--key"), QString::fromLatin1(accessKey),
+                                      QStringLiteral("--drop"), drop});
 
     QList<double> copierTimes;
     QList<RunFigures> runs;

@@ -10,6 +10,7 @@
 
 #include "app/AppModel.h"
 #include "core/naming/Naming.h"
+#include "tools/bench/BenchSupport.h"
 #include "ui/Shell.h"
 
 #include <QCommandLineParser>
@@ -29,20 +30,10 @@
 #include <unistd.h>
 
 using namespace tessera;
+using bench::fail;
+using bench::median;
 
 namespace {
-
-void fail(const QString &why)
-{
-    std::fprintf(stderr, "tessera-bench-startup: %s\n", qPrintable(why));
-    std::exit(1);
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
 
 // Says "frame" once the window's first frame is on the screen, then quits.
 void reportFirstFrame(QQuickWindow *window)
@@ -138,21 +129,7 @@ int main(int argc, char *argv[])
     const QString drop = nas + u'/' + Naming::dropPath.toString();
     QDir().mkpath(drop);
     QProcess service;
-    service.setProcessChannelMode(QProcess::MergedChannels);
-    service.start(QStringLiteral(TESSERA_REELCHECK_SERVICE),
-                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                   QStringLiteral("--drop"), drop});
-    QString base;
-    static const QRegularExpression listening(QStringLiteral(R"(Listening on (http://\S+))"));
-    QByteArray said;
-    while (base.isEmpty() && service.waitForReadyRead(10000)) {
-        said += service.readAll();
-        const auto match = listening.match(QString::fromUtf8(said));
-        if (match.hasMatch())
-            base = match.captured(1);
-    }
-    if (base.isEmpty())
-        fail(QStringLiteral("the stand-in did not start: ") + QString::fromUtf8(said));
+    const QString base = bench::startStandIn(service, {QStringLiteral("--drop"), drop}).toString();
     const QString config = work.filePath(QStringLiteral("config"));
     QDir().mkpath(config + QStringLiteral("/Kestrel"));
     QFile settings(config + QStringLiteral("/Kestrel/Tessera.conf"));
