@@ -46,6 +46,7 @@ class Row:
         self.edl = os.path.join(self.editor, "cut.edl")
         ffmpeg("7972x3424", self.awall)
         ffmpeg("5612x3424", self.bwall)
+        self.movie_size = os.path.getsize(self.bwall)
         pad(self.bwall, big, 7919)
         clips = "001  AX  V  C  00:00:00:00 00:00:01:00\n* FROM CLIP NAME: %s\n* FROM CLIP NAME: %s\n"
         with open(self.edl, "w") as f:
@@ -67,6 +68,12 @@ class Row:
 
     def start(self):
         """A new start of Tessera with the files, walked to "Copy and submit" and pressed."""
+        w = self.start_checked()
+        copy_and_submit(w)
+        return w
+
+    def start_checked(self):
+        """A new start of Tessera with the files, walked to the reel and the checked files."""
         log = os.path.join(self.work, "tessera-%d.log" % len(self.windows))
         w = Window(self.tessera, [self.awall, self.bwall, self.edl], self.env, log)
         self.windows.append(w)
@@ -76,7 +83,7 @@ class Row:
         pick_reel(w)
         for name in (AWALL, BWALL, EDL):
             w.find(name, "label")
-        copy_and_submit(w)
+        poll("the check of the files", lambda: "CHECKING FILES" not in w.names(), 30 * SCALE)
         return w
 
     def kill(self, w):
@@ -198,6 +205,38 @@ def service_restart(row):
           "the stand-in answered the submissions with %s" % posts)
 
 
+def changed_movie(row):
+    """The awall movie is exported again after Tessera checked it and before the copy, and the
+    bwall one is rewritten in place while it is being copied. The NAS gets the awall movie as it
+    is at the copy; the bwall copy, neither the old movie nor the new one, never gets its final
+    name; Try again copies the new bwall movie."""
+    w = row.start_checked()
+    ffmpeg("7972x3424", row.awall, colour="white")
+    row.expected[AWALL] = sha256(row.awall)
+    copy_and_submit(w)
+
+    # Two stretches of the padding, one already sent and one not yet: a copy of the movie as
+    # it is read is neither the old movie nor the new one.
+    sent = row.movie_size + (64 << 10)
+
+    def growing():
+        partial = row.partial_of(BWALL)
+        return partial and sent + (1 << 20) < os.path.getsize(partial) < row.big * 0.5
+    poll("the bwall copy under way", growing, 60 * SCALE, interval=0.002)
+    with open(row.bwall, "r+b") as f:
+        for offset in (sent, row.big - (1 << 20)):
+            f.seek(offset)
+            f.write(b"\xff" * (64 << 10))
+    row.expected[BWALL] = sha256(row.bwall)
+    w.find("Copying %s stopped: the original changed while it was being copied. Files already "
+           "checked are kept. Press Try again to carry on." % BWALL, "label", 60 * SCALE)
+    check(row.nas.check(row.expected) == [AWALL], "the NAS holds %s" % os.listdir(row.day))
+    check(not row.nas.partials(), "a partial file stays: %s" % row.nas.partials())
+    w.key("Return")
+    row.finish(w, {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    row.stand_in.check_one_per_key(1)
+
+
 def mount(*args):
     subprocess.run(["mount", *args], check=True)
 
@@ -293,6 +332,7 @@ ROWS = {
     "kill-readback": row_test(kill_readback),
     "kill-submit": row_test(kill_submit, big=8 << 20, relay=True),
     "service-restart": row_test(service_restart, big=8 << 20, relay=True),
+    "changed-movie": row_test(changed_movie),
     "nas-full": row_test(nas_full, small_tmpfs, big=64 << 20),
     "nas-vanishes": row_test(nas_vanishes, bound_folder),
 }
