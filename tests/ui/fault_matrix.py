@@ -109,6 +109,8 @@ class Row:
         """Stops Tessera at the moment condition() holds, polling fast; the caller kills it."""
         poll(what, condition, timeout * SCALE, interval=0.002)
         w.process.send_signal(signal.SIGSTOP)
+        # The stop reaches every thread a moment later; only then is the state the kill will meet.
+        poll("Tessera to stop", lambda: stopped(w.process.pid), 5.0, interval=0.001)
         check(condition(), "Tessera got past %s before it was stopped" % what)
 
     def done(self):
@@ -119,6 +121,18 @@ class Row:
             warnings = w.qml_warnings()
             check(not warnings, "QML warnings:\n" + "\n".join(warnings))
         self.stand_in.stop()
+
+
+def stopped(pid):
+    """Whether every thread of the process is stopped."""
+    for stat in glob.glob("/proc/%d/task/*/stat" % pid):
+        try:
+            with open(stat) as f:
+                if f.read().rsplit(")", 1)[1].split()[0] != "T":
+                    return False
+        except OSError:
+            continue
+    return True
 
 
 def reading_back(pid, partial):
