@@ -130,6 +130,34 @@ int openForReading(const QUrl &url, const QString &shownName, const char *step, 
     return input.release();
 }
 
+// What tells one state of a file's contents from another, as far as the system records it.
+struct Version
+{
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    timespec modified;
+
+    friend bool operator==(const Version &a, const Version &b)
+    {
+        return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+               a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
+    }
+};
+
+Version versionOf(const struct stat &info)
+{
+    return Version{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+std::optional<Version> versionOf(int fd)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return std::nullopt;
+    return versionOf(info);
+}
+
 class Sha256
 {
 public:
@@ -526,11 +554,24 @@ QString copy(const QUrl &from, const QUrl &to, const Progress &progress, const P
     if (pathExists(nativePath(to)))
         throw CopyError::appeared(name);
     Descriptor input(openForReading(from, name, "can't open the original (%1)"));
+    const std::optional<Version> before = versionOf(input.get());
     return place(to, name,
                  {[&](Descriptor &output, const Buffers &buffers, Strategy strategy) {
                       return writePartial(input.get(), output, name, progress, buffers, strategy);
                   },
-                  [&] { return size(from, name); }, checking});
+                  [&] {
+                      // An export written over the movie while it was read leaves a copy that
+                      // is neither the old movie nor the new one; one saved through a rename
+                      // leaves it whole but no longer what the editor has.
+                      struct stat named;
+                      if (::stat(nativePath(from).constData(), &named) != 0)
+                          failIO(name, "can't see the file (%1)", errno);
+                      if (!before || versionOf(input.get()) != before || versionOf(named) != before)
+                          throw CopyError::io(name, QStringLiteral("the original changed while it "
+                                                                   "was being copied"));
+                      return before->size;
+                  },
+                  checking});
 }
 
 QString write(const QByteArray &data, const QUrl &to)

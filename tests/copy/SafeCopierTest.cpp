@@ -360,7 +360,7 @@ private Q_SLOTS:
         QVERIFY(folders.left().isEmpty());
     }
 
-    void vanishedSourceLeavesNothing()
+    void changedOrVanishedSourceLeavesNothing()
     {
         Folders folders;
         const QString source = folders.source();
@@ -380,6 +380,24 @@ private Q_SLOTS:
         QCOMPARE(folders.failedCopy(A, [&](qint64) { return QFile::remove(source) || true; }),
                  io("can't see the file (%1)"));
         QVERIFY(folders.left().isEmpty());
+
+        // Exported again while it is being copied: written over, or saved through a rename.
+        const CopyError changed =
+            CopyError::io(A, QStringLiteral("the original changed while it was being copied"));
+        const QByteArray again = randomBytes(SafeCopier::chunk + 1);
+        put(source, randomBytes(SafeCopier::chunk + 1));
+        QCOMPARE(folders.failedCopy(A, [&](qint64) { return put(source, again), true; }), changed);
+        QVERIFY(folders.left().isEmpty());
+        QCOMPARE(folders.failedCopy(A,
+                                    [&](qint64) {
+                                        put(source + u'~', again);
+                                        return ::rename(
+                                                   QFile::encodeName(source + u'~').constData(),
+                                                   QFile::encodeName(source).constData()) == 0;
+                                    }),
+                 changed);
+        QVERIFY(folders.left().isEmpty());
+        QFile::remove(source);
 
         // A named pipe where the movie was would hold a blocking open forever.
         QCOMPARE(::mkfifo(QFile::encodeName(source).constData(), 0600), 0);

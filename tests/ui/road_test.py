@@ -14,54 +14,9 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from window import Failure, Window, poll  # noqa: E402
-
-SCALE = float(os.environ.get("TESSERA_TEST_TIME_SCALE", "1"))
-REEL = "00_TST_Reel1"
-BLOCKERS = ["Pick the reel.", "Pick a surface for every file.", "Checking the files…",
-            "Fix the problems in red, then drop the files again."]
-
-
-def ffmpeg(size, path, alpha=False):
-    codec = ["-profile:v", "4", "-pix_fmt", "yuva444p10le"] if alpha else ["-profile:v", "1"]
-    subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
-                    "color=c=gray:s=%s:r=30" % size, "-frames:v", "3", "-c:v", "prores_ks",
-                    *codec, path], check=True)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def start_service(service, drop, work):
-    log = open(os.path.join(work, "service.log"), "w+")
-    process = subprocess.Popen([service, "--listen", "127.0.0.1:0", "--drop", drop], stdout=log,
-                               stderr=subprocess.STDOUT)
-
-    def base():
-        log.seek(0)
-        found = re.search(r"^Listening on (http://\S+)$", log.read(), re.M)
-        return found and found.group(1)
-    return process, poll("the reel check stand-in", base, 20 * SCALE)
-
-
-def pick_reel(w):
-    w.click(w.find("Search, for example TST 1", "text"))
-    w.type("TST 1")
-    w.click(w.find(REEL, "list item"))
-    w.find("Copy and submit " + REEL, "push button")
-
-
-def copy_and_submit(w):
-    poll("nothing to block the submission",
-         lambda: not set(BLOCKERS) & set(w.names()), 60 * SCALE)
-    w.press("Copy and submit " + REEL)
+from harness import (REEL, SCALE, StandIn, check, copy_and_submit, ffmpeg, pick_reel,  # noqa: E402
+                     read, write_settings)
+from window import Window, poll  # noqa: E402
 
 
 def main():
@@ -71,7 +26,6 @@ def main():
     drop = os.path.join(nas, "Halcyon_Drop", "Reels")
     editor = os.path.join(work, "export")
     os.makedirs(editor)
-    os.makedirs(os.path.join(work, "config", "Kestrel"))
 
     awall = os.path.join(editor, "opening awall.mov")
     titles = os.path.join(editor, "opening text.mov")  # names no surface: picked in the window
@@ -83,12 +37,9 @@ def main():
                 "* FROM CLIP NAME: opening awall.mov\n* FROM CLIP NAME: opening text.mov\n")
     awall_bytes, titles_bytes = read(awall), read(titles)
 
-    stand_in, base = start_service(service, drop, work)
-    with open(os.path.join(work, "config", "Kestrel", "Tessera.conf"), "w") as f:
-        # The NAS folder does not exist yet: the first run must fail and be tried again.
-        f.write("[General]\napiBase=%s\nnasURL=file://%s\n" % (base, nas))
-    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"))
-    env.pop("QT_QPA_PLATFORM", None)
+    stand_in = StandIn(service, drop, work)
+    # The NAS folder does not exist yet: the first run must fail and be tried again.
+    env = write_settings(work, apiBase=stand_in.base, nasURL="file://" + nas)
 
     w = Window(tessera, [awall, titles, edl], env, os.path.join(work, "tessera.log"))
     try:
@@ -189,8 +140,7 @@ def main():
     finally:
         if w.process.poll() is None:
             w.process.kill()
-        stand_in.terminate()
-        stand_in.wait()
+        stand_in.stop()
     print("road test: passed")
 
 

@@ -1,0 +1,366 @@
+#!/usr/bin/python3
+"""One row of the fault matrix: the real Tessera, driven through its window, against the reel check
+stand-in and a local NAS folder, meets one fault; afterwards nothing on the NAS is overwritten or
+lost, no partial file has a final name, the stand-in holds at most one submission per key, and a
+new start of Tessera with the same files carries on to "All good".
+    fault_matrix.py ROW TESSERA SERVICE"""
+
+import contextlib
+import glob
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import (NAS, REEL, SCALE, Relay, StandIn, check, copy_and_submit,  # noqa: E402
+                     digest, ffmpeg, pad, pick_reel, remove, row_states, sha256, write_settings)
+from window import Failure, Window, poll  # noqa: E402
+
+# The stamp this installation used last: every start in the row plans the same names, whatever
+# minute it is, so a restart finds its own earlier copies under their final names.
+LAST_VERSION = "9906301158"
+STAMP = "9906301159"
+AWALL = "%s_awall_v%s.mov" % (REEL, STAMP)
+BWALL = "%s_bwall_v%s.mov" % (REEL, STAMP)
+EDL = "Halcyon_v%s.edl" % STAMP
+ALL_GOOD = "All good. The reel is ready for QLab."
+
+
+class Row:
+    """The files of one row on the editor's disk, the NAS, the stand-in, and Tessera's starts."""
+
+    def __init__(self, tessera, service, big=512 << 20, relay=False, nas=None):
+        self.tessera = tessera
+        self.work = tempfile.mkdtemp(prefix="tessera-faults-")
+        self.nas_root = nas or os.path.join(self.work, "nas")
+        self.drop = os.path.join(self.nas_root, "Halcyon_Drop", "Reels")
+        self.day = os.path.join(self.drop, STAMP[:6])
+        self.editor = os.path.join(self.work, "export")
+        os.makedirs(self.editor)
+        os.makedirs(self.drop)
+        self.awall = os.path.join(self.editor, "tst awall.mov")
+        self.bwall = os.path.join(self.editor, "tst bwall.mov")
+        self.edl = os.path.join(self.editor, "cut.edl")
+        ffmpeg("7972x3424", self.awall)
+        ffmpeg("5612x3424", self.bwall)
+        self.movie_size = os.path.getsize(self.bwall)
+        pad(self.bwall, big, 7919)
+        clips = "001  AX  V  C  00:00:00:00 00:00:01:00\n* FROM CLIP NAME: %s\n* FROM CLIP NAME: %s\n"
+        with open(self.edl, "w") as f:
+            f.write("TITLE: Halcyon\n" + clips % ("tst awall.mov", "tst bwall.mov"))
+        self.expected_edl = ("TITLE: Halcyon\n" + clips % (AWALL, BWALL)).encode()
+        self.expected = {AWALL: sha256(self.awall), BWALL: sha256(self.bwall),
+                         EDL: digest(self.expected_edl)}
+        self.nas = NAS(self.drop)
+        self.big = os.path.getsize(self.bwall)
+        self.stand_in = StandIn(service, self.drop, self.work,
+                                state=os.path.join(self.work, "state.json"))
+        self.relay = Relay(self.stand_in.port) if relay else None
+        self.env = write_settings(
+            self.work, apiBase=(self.relay or self.stand_in).base,
+            nasURL="file://" + self.nas_root, editorName="Mira Lantz", slackUserID="U0MIRA01",
+            slackUserRealName="Mira Lantz", lastVersion=LAST_VERSION,
+            renameOriginalsDefaultOn="false")
+        self.windows = []
+
+    def start(self):
+        """A new start of Tessera with the files, walked to "Copy and submit" and pressed."""
+        w = self.start_checked()
+        copy_and_submit(w)
+        return w
+
+    def start_checked(self):
+        """A new start of Tessera with the files, walked to the reel and the checked files."""
+        log = os.path.join(self.work, "tessera-%d.log" % len(self.windows))
+        w = Window(self.tessera, [self.awall, self.bwall, self.edl], self.env, log)
+        self.windows.append(w)
+        w.find("Not you?", "push button", 20 * SCALE)
+        w.find("2 files and an EDL", "label")
+        w.press("Continue")
+        pick_reel(w)
+        for name in (AWALL, BWALL, EDL):
+            w.find(name, "label")
+        poll("the check of the files", lambda: "CHECKING FILES" not in w.names(), 30 * SCALE)
+        return w
+
+    def kill(self, w):
+        w.process.send_signal(signal.SIGKILL)
+        w.process.wait()
+
+    def finish(self, w, states):
+        """The run ends in "All good"; the rows say what happened to each file."""
+        w.find(ALL_GOOD, "label", 90 * SCALE)
+        w.press("Show files")
+        shown = poll("the rows of the three files",
+                     lambda: len(row_states(w, states)) == 3 and row_states(w, states), 10 * SCALE)
+        check(shown == states, "the rows say %s, wanted %s" % (shown, states))
+        check(self.nas.check(self.expected) == sorted(self.expected),
+              "not every file is on the NAS")
+        check(w.close() == 0, "Tessera did not quit cleanly")
+
+    def partial_of(self, name):
+        found = glob.glob(os.path.join(glob.escape(self.day), name + ".*.partial"))
+        return found[0] if len(found) == 1 else None
+
+    def freeze_when(self, w, what, condition, timeout=60.0):
+        """Stops Tessera at the moment condition() holds, polling fast; the caller kills it."""
+        poll(what, condition, timeout * SCALE, interval=0.002)
+        w.process.send_signal(signal.SIGSTOP)
+        # The stop reaches every thread a moment later; only then is the state the kill will meet.
+        poll("Tessera to stop", lambda: stopped(w.process.pid), 5.0, interval=0.001)
+        check(condition(), "Tessera got past %s before it was stopped" % what)
+
+    def done(self):
+        for w in self.windows:
+            if w.process.poll() is None:
+                w.process.kill()
+                w.process.wait()
+            warnings = w.qml_warnings()
+            check(not warnings, "QML warnings:\n" + "\n".join(warnings))
+        self.stand_in.stop()
+
+
+def stopped(pid):
+    """Whether every thread of the process is stopped."""
+    for stat in glob.glob("/proc/%d/task/*/stat" % pid):
+        try:
+            with open(stat) as f:
+                if f.read().rsplit(")", 1)[1].split()[0] != "T":
+                    return False
+        except OSError:
+            continue
+    return True
+
+
+def reading_back(pid, partial):
+    """Whether Tessera has the partial file open for reading: its read-back."""
+    for fd in glob.glob("/proc/%d/fd/*" % pid):
+        try:
+            if os.readlink(fd) != partial:
+                continue
+            with open(fd.replace("/fd/", "/fdinfo/")) as f:
+                flags = int(f.read().split("flags:")[1].split()[0], 8)
+            if flags & 3 == os.O_RDONLY:
+                return True
+        except (OSError, IndexError):
+            continue
+    return False
+
+
+def killed_and_restarted(row, stop_at):
+    """Tessera killed with the awall movie verified and the bwall one at the point stop_at
+    reaches; the NAS keeps the awall copy and no bwall under its final name, and a new start
+    finds the awall copy and copies the rest."""
+    w = row.start()
+    stop_at(w)
+    row.kill(w)
+    check(row.nas.check(row.expected) == [AWALL], "after the kill the NAS holds %s" %
+          os.listdir(row.day))
+    check(len(row.nas.partials()) == 1, "one partial file of the killed copy stays")
+    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    row.stand_in.check_one_per_key(1)
+
+
+def kill_copy(row):
+    """SIGKILL while the bwall movie's partial file is being written."""
+    def stop_at(w):
+        def growing():
+            partial = row.partial_of(BWALL)
+            return partial and 0 < os.path.getsize(partial) < row.big * 0.8
+        row.freeze_when(w, "the bwall copy under way", growing)
+    killed_and_restarted(row, stop_at)
+
+
+def kill_readback(row):
+    """SIGKILL while Tessera reads the bwall copy back from the NAS."""
+    def stop_at(w):
+        def checking():
+            partial = row.partial_of(BWALL)
+            return (partial and not os.path.exists(os.path.join(row.day, BWALL)) and
+                    reading_back(w.process.pid, partial))
+        row.freeze_when(w, "the read-back of the bwall copy", checking)
+    killed_and_restarted(row, stop_at)
+
+
+def kill_submit(row):
+    """SIGKILL once the stand-in has made the submission and before its answer reaches Tessera:
+    the new start finds every file there and submits under a key of its own."""
+    row.relay.hold()
+    w = row.start()
+    poll("the submission at the stand-in", row.relay.held.is_set, 60 * SCALE)
+    row.kill(w)
+    row.relay.drop()
+    check(row.nas.check(row.expected) == sorted(row.expected), "the NAS lacks a file")
+    row.stand_in.check_one_per_key(1)
+    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "ALREADY THERE",
+                             EDL: "ALREADY THERE"})
+    row.stand_in.check_one_per_key(2)
+
+
+def service_restart(row):
+    """The stand-in killed after making the submission and before answering, then started again
+    on the same port: Tessera asks again with the same key and gets the same submission."""
+    row.relay.hold()
+    w = row.start()
+    poll("the submission at the stand-in", row.relay.held.is_set, 60 * SCALE)
+    row.stand_in.kill()
+    row.relay.drop()
+    row.stand_in.start()
+    row.finish(w, {AWALL: "COPIED", BWALL: "COPIED", EDL: "COPIED"})
+    listed = row.stand_in.check_one_per_key(1)
+    check(listed[0]["status"] == "Ready for QLab", "the submission is %s" % listed[0]["status"])
+    with open(os.path.join(row.work, "service.log")) as f:
+        posts = re.findall(r"POST /api/submissions (\d+)", f.read())
+    # Made before the kill; after the restart the same key is answered with that submission.
+    check(posts[0] == "201" and posts[1:] and set(posts[1:]) == {"200"},
+          "the stand-in answered the submissions with %s" % posts)
+
+
+def changed_movie(row):
+    """The awall movie is exported again after Tessera checked it and before the copy, and the
+    bwall one is rewritten in place while it is being copied. The NAS gets the awall movie as it
+    is at the copy; the bwall copy, neither the old movie nor the new one, never gets its final
+    name; Try again copies the new bwall movie."""
+    w = row.start_checked()
+    ffmpeg("7972x3424", row.awall, colour="white")
+    row.expected[AWALL] = sha256(row.awall)
+    copy_and_submit(w)
+
+    # Two stretches of the padding, one already sent and one not yet: a copy of the movie as
+    # it is read is neither the old movie nor the new one.
+    sent = row.movie_size + (64 << 10)
+
+    def growing():
+        partial = row.partial_of(BWALL)
+        return partial and sent + (1 << 20) < os.path.getsize(partial) < row.big * 0.5
+    poll("the bwall copy under way", growing, 60 * SCALE, interval=0.002)
+    with open(row.bwall, "r+b") as f:
+        for offset in (sent, row.big - (1 << 20)):
+            f.seek(offset)
+            f.write(b"\xff" * (64 << 10))
+    row.expected[BWALL] = sha256(row.bwall)
+    w.find("Copying %s stopped: the original changed while it was being copied. Files already "
+           "checked are kept. Press Try again to carry on." % BWALL, "label", 60 * SCALE)
+    check(row.nas.check(row.expected) == [AWALL], "the NAS holds %s" % os.listdir(row.day))
+    check(not row.nas.partials(), "a partial file stays: %s" % row.nas.partials())
+    w.key("Return")
+    row.finish(w, {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    row.stand_in.check_one_per_key(1)
+
+
+def mount(*args):
+    subprocess.run(["mount", *args], check=True)
+
+
+@contextlib.contextmanager
+def small_tmpfs():
+    """A 48 MB file system for the NAS: room for the awall movie and not the bwall one."""
+    folder = tempfile.mkdtemp(prefix="tessera-faults-tmpfs-")
+    mount("-t", "tmpfs", "-o", "size=48m", "tmpfs", folder)
+    try:
+        yield folder
+    finally:
+        subprocess.run(["umount", "-l", folder])
+        os.rmdir(folder)
+
+
+@contextlib.contextmanager
+def bound_folder():
+    """A folder bound onto a mount point, so that the NAS can go away and come back intact; the
+    folder is the mount point's name with "-disk" added."""
+    point = tempfile.mkdtemp(prefix="tessera-faults-nas-")
+    disk = point + "-disk"
+    os.mkdir(disk)
+    mount("--bind", disk, point)
+    try:
+        yield point
+    finally:
+        subprocess.run(["umount", "-l", point])
+        os.rmdir(point)
+        remove(disk)
+
+
+def nas_full(row):
+    """The bwall movie does not fit: the run stops with the sentence and leaves no partial
+    file; once there is room, a new start carries on."""
+    w = row.start()
+    w.find("Copying %s stopped: the NAS stopped taking data (No space left on device). "
+           "Files already checked are kept. Press Try again to carry on." % BWALL,
+           "label", 60 * SCALE)
+    check(row.nas.check(row.expected) == [AWALL], "the NAS holds %s" % os.listdir(row.day))
+    check(not row.nas.partials(), "a partial file stays: %s" % row.nas.partials())
+    check(w.close() == 0, "Tessera did not quit cleanly")
+    mount("-o", "remount,size=256m", row.nas_root)
+    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    row.stand_in.check_one_per_key(1)
+
+
+def nas_vanishes(row):
+    """The NAS is unmounted while the bwall movie is being copied: the run stops with the
+    sentence and nothing lands under a final name; once the NAS is back a new start carries on."""
+    w = row.start()
+
+    def growing():
+        partial = row.partial_of(BWALL)
+        return partial and 0 < os.path.getsize(partial) < row.big * 0.8
+    poll("the bwall copy under way", growing, 60 * SCALE, interval=0.002)
+    subprocess.run(["umount", "-l", row.nas_root], check=True)
+    w.find("Copying %s stopped: can't see the file (No such file or directory). Files "
+           "already checked are kept. Press Try again to carry on." % BWALL, "label",
+           60 * SCALE)
+    w.key("Return")
+    w.find("The NAS is connected but the folder Halcyon_Drop/Reels isn't there. Ask "
+           "production to check the share.", "label", 30 * SCALE)
+    check(w.close() == 0, "Tessera did not quit cleanly")
+    mount("--bind", row.nas_root + "-disk", row.nas_root)
+    check(row.nas.check(row.expected) == [AWALL], "the NAS holds %s" % os.listdir(row.day))
+    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    row.stand_in.check_one_per_key(1)
+
+
+def row_test(row_function, nas=None, **options):
+    def run(tessera, service):
+        if nas and os.geteuid() != 0:
+            print("mounting the NAS folder needs root")
+            sys.exit(77)
+        with nas() if nas else contextlib.nullcontext() as root:
+            row = Row(tessera, service, nas=root, **options)
+            try:
+                row_function(row)
+            except Exception:
+                print("Work folder: " + row.work, file=sys.stderr)
+                for w in row.windows:
+                    print("Tessera's output:\n" + w.output(), file=sys.stderr)
+                row.done()
+                raise
+            row.done()
+            remove(row.work)
+    return run
+
+
+ROWS = {
+    "kill-copy": row_test(kill_copy),
+    "kill-readback": row_test(kill_readback),
+    "kill-submit": row_test(kill_submit, big=8 << 20, relay=True),
+    "service-restart": row_test(service_restart, big=8 << 20, relay=True),
+    "changed-movie": row_test(changed_movie),
+    "nas-full": row_test(nas_full, small_tmpfs, big=64 << 20),
+    "nas-vanishes": row_test(nas_vanishes, bound_folder),
+}
+
+
+def main():
+    row, tessera, service = sys.argv[1:4]
+    ROWS[row](tessera, service)
+    print("fault matrix, %s: passed" % row)
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except Failure as failure:
+        print("FAILED: %s" % failure, file=sys.stderr)
+        sys.exit(1)
