@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command on a private X display with a private session bus and the accessibility bus, as
 # the window tests need: headless.sh COMMAND [ARG...]. The command sees DISPLAY, the buses and a
-# private XDG_RUNTIME_DIR; everything started here is stopped by its pid afterwards.
+# private XDG_RUNTIME_DIR; everything started here is stopped by its pid afterwards. With
+# TESSERA_HEADLESS_KEEP_BUS set, the caller's session bus and XDG_RUNTIME_DIR are kept.
 set -euo pipefail
 
 if [[ "${1:-}" != --inside ]]; then
@@ -19,9 +20,14 @@ if [[ "${1:-}" != --inside ]]; then
         xdpyinfo >/dev/null 2>&1 && break
         sleep 0.1
     done
-    export XDG_RUNTIME_DIR="$runtime"
     status=0
-    dbus-run-session -- "$0" --inside "$@" || status=$?
+    if [[ -n "${TESSERA_HEADLESS_KEEP_BUS:-}" ]]; then
+        # Inside the SMB share script: its session bus and runtime folder hold GVfs.
+        "$0" --inside "$@" || status=$?
+    else
+        export XDG_RUNTIME_DIR="$runtime"
+        dbus-run-session -- "$0" --inside "$@" || status=$?
+    fi
     exit "$status"
 fi
 shift
