@@ -381,7 +381,7 @@ ROWS = {
     "kill-submit": row_test(kill_submit, big=8 << 20, relay=True),
     "service-restart": row_test(service_restart, big=8 << 20, relay=True),
     "changed-movie": row_test(changed_movie),
-    "smb-share": row_test(smb_share, shared_folder, big=128 << 20,
+    "smb-share": row_test(smb_share, shared_folder, big=256 << 20,
                           nas_url="smb://127.0.0.1/private"),
     "nas-full": row_test(nas_full, small_tmpfs, big=64 << 20),
     "nas-vanishes": row_test(nas_vanishes, bound_folder),
