@@ -107,7 +107,10 @@ class Row:
 
     def freeze_when(self, w, what, condition, timeout=60.0):
         """Stops Tessera at the moment condition() holds, polling fast; the caller kills it."""
-        poll(what, condition, timeout * SCALE, interval=0.002)
+        try:
+            poll(what, condition, timeout * SCALE, interval=0.002)
+        except Failure as failure:
+            raise Failure("%s; the window shows: %s" % (failure, " | ".join(w.names())))
         w.process.send_signal(signal.SIGSTOP)
         # The stop reaches every thread a moment later; only then is the state the kill will meet.
         poll("Tessera to stop", lambda: stopped(w.process.pid), 5.0, interval=0.001)
