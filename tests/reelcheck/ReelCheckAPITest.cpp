@@ -73,32 +73,13 @@ private Q_SLOTS:
         QCOMPARE(get.body, std::nullopt);
         QCOMPARE(get.timeout, 10.0);
 
-        api.apiKey = QString();
-        transport->reply(200, R"({"id":"s1"})");
-        QVERIFY(QCoro::waitFor(api.submit(sampleRequest())));
-        const HTTPRequest post = transport->requests.at(1);
-        QCOMPARE(post.method, QByteArray("POST"));
-        QCOMPARE(post.url.path(), QStringLiteral("/api/submissions"));
-        const Headers postHeaders{{"X-Tessera", "1"},
-                                  {"Accept", "application/json"},
-                                  {"Content-Type", "application/json"}};
-        QCOMPARE(post.headers, postHeaders);
-
         api.timeout = 2.5;
         api.base = QUrl(QStringLiteral("http://vx9.test:8790/prefix/"));
         transport->reply(200, R"({"ok":true})");
         QVERIFY(QCoro::waitFor(api.help(HelpRequest{})));
-        const HTTPRequest help = transport->requests.at(2);
+        const HTTPRequest help = transport->requests.at(1);
         QCOMPARE(help.url.path(), QStringLiteral("/prefix/api/help"));
         QCOMPARE(help.timeout, 2.5);
-    }
-
-    void submissionIDIsOnePathSegment()
-    {
-        transport->reply(200, R"({"id":"x"})");
-        QVERIFY(QCoro::waitFor(api.submission(QStringLiteral("a/b c?d#é"))));
-        QCOMPARE(transport->requests.at(0).url.toString(QUrl::FullyEncoded),
-                 QStringLiteral("http://vx9.test:8790/api/submissions/a%2Fb%20c%3Fd%23%C3%A9"));
     }
 
     void statusCodesBecomeErrors()

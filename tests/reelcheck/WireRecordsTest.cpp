@@ -9,7 +9,7 @@ class WireRecordsTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void statusReadsAbsentAndNullFieldsAsDefaults()
+    void statusReadsAbsentAndNullFieldsAsDefaultsAndWrongTypesFail()
     {
         const auto onlyID = Wire::readSubmissionStatus(R"({"id":"rec1"})");
         QVERIFY(onlyID);
@@ -41,12 +41,6 @@ private Q_SLOTS:
         }
         empty.status = QStringLiteral("Ready for QLab");
         QVERIFY(empty.isFinal());
-        // Written back and read again, nothing changes.
-        QCOMPARE(Wire::readSubmissionStatus(Wire::write(*full)), full);
-    }
-
-    void wrongTypesFailEvenForOptionalKeys()
-    {
         const char *bad[] = {
             R"({"id":7})",
             R"({"id":"a","number":"7"})",
@@ -113,7 +107,6 @@ private Q_SLOTS:
         const Health written{true, false, 1.5, std::nullopt};
         QCOMPARE(Wire::write(written),
                  QByteArray(R"({"airtable_ok":false,"last_poll_age_s":1.5,"nas_ok":true})"));
-        QCOMPARE(Wire::readHealth(Wire::write(written)), written);
     }
 
     void submissionRequestWritesSortedKeysAndLeavesAbsentOptionalsOut()
@@ -164,13 +157,9 @@ private Q_SLOTS:
         QVERIFY(!Wire::readReelList(R"([{"id":"r1","name":"n"}])"));
         QVERIFY(!Wire::readReelList(R"({"reels":[{"id":"r1"}]})"));
         QVERIFY(!Wire::readReelList(R"({"reels":[{"id":"r1","name":"n"}, 3]})"));
-        const QList<Reel> reels{{QStringLiteral("a"), QStringLiteral(" spaced ")}};
-        QCOMPARE(Wire::readReelList(Wire::writeReelList(reels)), reels);
 
         QCOMPARE(Wire::readErrorReply(R"({"error":"No such reel."})"),
                  QStringLiteral("No such reel."));
-        QCOMPARE(Wire::readErrorReply(Wire::writeErrorReply(QStringLiteral("é\"x"))),
-                 QStringLiteral("é\"x"));
         QVERIFY(!Wire::readErrorReply(R"({"error":{"message":"x"}})"));
         QVERIFY(!Wire::readErrorReply("Internal Server Error"));
     }
