@@ -23,7 +23,7 @@ class ExportRulesTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void aMovieInTheExactFormHasNoProblems()
+    void onlyTheExactFormHasNoProblemsAndCodecsAreNamed()
     {
         QCOMPARE(problems(Surface::awall, fine(7972, 3424)), QStringList());
         QCOMPARE(problems(Surface::surtitles, fine(5612, 304, "ap4h")), QStringList());
@@ -31,10 +31,6 @@ private Q_SLOTS:
         MediaInfo withTimecode = fine(5612, 3424);
         withTimecode.otherTracks = {QStringLiteral("timecode")};
         QCOMPARE(problems(Surface::dwall, withTimecode), QStringList());
-    }
-
-    void codecsAreNamedForTheEditor()
-    {
         QCOMPARE(problems(Surface::awall, fine(7972, 3424, "apco")),
                  QStringList{"Is ProRes 422 Proxy, should be ProRes 422 LT."});
         QCOMPARE(problems(Surface::bwall, fine(5612, 3424, "mp4v")),
