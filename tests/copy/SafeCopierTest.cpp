@@ -186,7 +186,7 @@ private Q_SLOTS:
                      QFile::ReadGroup | QFile::ReadOther);
     }
 
-    void destinationAppearingDuringTheCopyIsKept_data()
+    void destinationAppearingDuringTheCopyIsKeptAndRenameNeverReplaces_data()
     {
         QTest::addColumn<SafeCopier::Testing::RenameSupport>("support");
         QTest::newRow("exclusive rename") << SafeCopier::Testing::RenameSupport::exclusive;
@@ -194,7 +194,7 @@ private Q_SLOTS:
         QTest::newRow("look, then rename") << SafeCopier::Testing::RenameSupport::plainOnly;
     }
 
-    void destinationAppearingDuringTheCopyIsKept()
+    void destinationAppearingDuringTheCopyIsKeptAndRenameNeverReplaces()
     {
         QFETCH(SafeCopier::Testing::RenameSupport, support);
         SafeCopier::Testing::setRenameSupport(support);
@@ -222,14 +222,8 @@ private Q_SLOTS:
         QCOMPARE(folders.copy(QStringLiteral("B.mov")), hex(bytes));
         QCOMPARE(folders.left(), (QStringList{A, QStringLiteral("B.mov")}));
         QCOMPARE(contents(folders.day(QStringLiteral("B.mov"))), bytes);
-    }
 
-    void renameNoReplaceRefusesToReplace_data() { destinationAppearingDuringTheCopyIsKept_data(); }
-
-    void renameNoReplaceRefusesToReplace()
-    {
-        QFETCH(SafeCopier::Testing::RenameSupport, support);
-        SafeCopier::Testing::setRenameSupport(support);
+        // The rename itself: it refuses to replace, and other failures keep their own text.
         QTemporaryDir dir;
         const auto at = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
         const auto rename = [&](const char *from, const char *to) {
@@ -337,7 +331,7 @@ private Q_SLOTS:
         QVERIFY(folders.left().isEmpty());
     }
 
-    void vanishedSourceLeavesNothing()
+    void missingOrOddFilesLeaveNothing()
     {
         Folders folders;
         const QString source = folders.source();
@@ -359,10 +353,6 @@ private Q_SLOTS:
         QCOMPARE(thrown<CopyError>([&] { SafeCopier::sha256(file(source)); }).detail,
                  QStringLiteral("it isn't a regular file"));
         QVERIFY(folders.left().isEmpty());
-    }
-
-    void digestErrorsNameTheFile()
-    {
         QTemporaryDir dir;
         const QUrl gone = file(dir.filePath(QStringLiteral("gone.mov")));
         QCOMPARE(thrown<CopyError>([&] { SafeCopier::sha256(gone); }),

@@ -11,19 +11,6 @@ class NamingTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void surfacesAndProxiesRoundTripTheirRawValues()
-    {
-        for (Surface surface : allSurfaces)
-            QCOMPARE(surfaceFromRawValue(rawValue(surface)), surface);
-        QCOMPARE(surfaceFromRawValue(u"AWALL"), std::nullopt);
-        QCOMPARE(surfaceFromRawValue(u"awall "), std::nullopt);
-
-        for (Proxy proxy : allProxies)
-            QCOMPARE(proxyFromRawValue(rawValue(proxy)), proxy);
-        for (long long other : {0LL, 3LL, 16LL, -2LL})
-            QCOMPARE(proxyFromRawValue(other), std::nullopt);
-    }
-
     void composesFileNamesFromTrimmedKeys()
     {
         QCOMPARE(Naming::fileName(QStringLiteral(" \t00_TST_Reel1\u00a0"),
@@ -41,7 +28,7 @@ private Q_SLOTS:
         QCOMPARE(Naming::dayFolder(QStringLiteral("2412")), QStringLiteral("2412"));
     }
 
-    void parsesOnlyWholeWellFormedNames()
+    void parsesAndValidatesOnlyWholeWellFormedNamesKeysAndStamps()
     {
         const auto parsed =
             Naming::parse(QStringLiteral("00_TST_Reel12_floor_proxy4_v2412051430.mov"));
@@ -64,9 +51,21 @@ private Q_SLOTS:
               "00_TST_Reel1_Awall_v2412051430.mov", "00_TST_Reel1_awall_v2412051430.mov.part",
               "00_TST_Reel1_awall_v\u0662412051430.mov", ""})
             QVERIFY2(!Naming::parse(QString::fromUtf8(bad)), bad);
+        for (const char *good : {"00_TST_Reel1", "99_XYZ_Reel9000"})
+            QVERIFY2(Naming::isValidReelKey(QString::fromLatin1(good)), good);
+        for (const char *bad :
+             {"0_TST_Reel1", "00_tst_Reel1", "00_TST_Reel0", "00_TST_Reel01", "00_TST_Reel1x",
+              "00_TST_Reel1 ", " 00_TST_Reel1", "00_TST_reel1", "00_TSTA_Reel1", ""})
+            QVERIFY2(!Naming::isValidReelKey(QString::fromLatin1(bad)), bad);
+
+        QVERIFY(Naming::isValidStamp(u"0000000000"));
+        // Nine and eleven digits, a space, an Arabic-Indic three, full-width digits.
+        for (const char16_t *bad : {u"241205143", u"24120514300", u"24120514 0", u"241205143\u0663",
+                                    u"２４１２０５１４３０"})
+            QVERIFY2(!Naming::isValidStamp(bad), qPrintable(QString::fromUtf16(bad)));
     }
 
-    void composeThenParseGivesBackEverySlotAndReelNumber()
+    void slotsAndReelNumbersRoundTrip()
     {
         constexpr qint64 largest = std::numeric_limits<qint64>::max();
         for (const qint64 reel : {qint64(1), qint64(9000), largest - 1, largest}) {
@@ -85,22 +84,15 @@ private Q_SLOTS:
                 }
             }
         }
-    }
+        for (Surface surface : allSurfaces)
+            QCOMPARE(surfaceFromRawValue(rawValue(surface)), surface);
+        QCOMPARE(surfaceFromRawValue(u"AWALL"), std::nullopt);
+        QCOMPARE(surfaceFromRawValue(u"awall "), std::nullopt);
 
-    void validatesReelKeysAndStamps()
-    {
-        for (const char *good : {"00_TST_Reel1", "99_XYZ_Reel9000"})
-            QVERIFY2(Naming::isValidReelKey(QString::fromLatin1(good)), good);
-        for (const char *bad :
-             {"0_TST_Reel1", "00_tst_Reel1", "00_TST_Reel0", "00_TST_Reel01", "00_TST_Reel1x",
-              "00_TST_Reel1 ", " 00_TST_Reel1", "00_TST_reel1", "00_TSTA_Reel1", ""})
-            QVERIFY2(!Naming::isValidReelKey(QString::fromLatin1(bad)), bad);
-
-        QVERIFY(Naming::isValidStamp(u"0000000000"));
-        // Nine and eleven digits, a space, an Arabic-Indic three, full-width digits.
-        for (const char16_t *bad : {u"241205143", u"24120514300", u"24120514 0", u"241205143\u0663",
-                                    u"２４１２０５１４３０"})
-            QVERIFY2(!Naming::isValidStamp(bad), qPrintable(QString::fromUtf16(bad)));
+        for (Proxy proxy : allProxies)
+            QCOMPARE(proxyFromRawValue(rawValue(proxy)), proxy);
+        for (long long other : {0LL, 3LL, 16LL, -2LL})
+            QCOMPARE(proxyFromRawValue(other), std::nullopt);
     }
 };
 

@@ -23,7 +23,7 @@ class ReelDetectorTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void findsTheKeyInLooseNames()
+    void findsKeysSuggestsOnlyWhenNamesAgreeAndNamesMismatches()
     {
         for (const char *name :
              {"01 tst reel 3 awall.mov", "1-TST-Reel_03_floor_v2.mov", "001_tst_reel3.edl",
@@ -39,10 +39,6 @@ private Q_SLOTS:
                  std::nullopt);
         QCOMPARE(ReelDetector::reelKey(QStringLiteral("9_abc_reel_12.mov")),
                  QStringLiteral("09_ABC_Reel12"));
-    }
-
-    void suggestsOnlyWhenTheNamesAgree()
-    {
         QCOMPARE(ReelDetector::suggestion(QStringList{
                      "01_tst_reel3_awall.mov", "1 TST reel 3 floor.mov", "01_TST_Reel3.edl"}),
                  QStringLiteral("01_TST_Reel3"));
@@ -53,10 +49,6 @@ private Q_SLOTS:
         QCOMPARE(ReelDetector::reels(QStringList{"02_abc_reel1.mov", "01_tst_reel4.mov", "x.mov",
                                                  "01_tst_reel4_b.mov", "01_tst_reel12.mov"}),
                  (QStringList{"01_TST_Reel12", "01_TST_Reel4", "02_ABC_Reel1"}));
-    }
-
-    void namesTheKeysThatDifferFromThePick()
-    {
         const QStringList dropped{"01_tst_reel3_awall.mov", "01_tst_reel4_floor.mov", "notes.txt"};
         QCOMPARE(ReelDetector::mismatches(dropped, QStringLiteral("01_TST_Reel3")),
                  QStringList{"01_TST_Reel4"});
