@@ -353,6 +353,7 @@ private Q_SLOTS:
         QCOMPARE(thrown<CopyError>([&] { SafeCopier::sha256(file(source)); }).detail,
                  QStringLiteral("it isn't a regular file"));
         QVERIFY(folders.left().isEmpty());
+
         QTemporaryDir dir;
         const QUrl gone = file(dir.filePath(QStringLiteral("gone.mov")));
         QCOMPARE(thrown<CopyError>([&] { SafeCopier::sha256(gone); }),

@@ -31,6 +31,7 @@ private Q_SLOTS:
         QCOMPARE(NameDiff::tokens(QStringLiteral("__a..")),
                  (QList<QString>{"_", "_", "a", ".", "."}));
         QVERIFY(NameDiff::tokens(QString()).isEmpty());
+
         QCOMPARE(NameDiff::segments(QStringLiteral("TST_reel1_A.mov"),
                                     QStringLiteral("00_TST_Reel1_awall_v2412051430.mov")),
                  (QList<Segment>{{"00_", true},

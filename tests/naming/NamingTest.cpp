@@ -51,6 +51,7 @@ private Q_SLOTS:
               "00_TST_Reel1_Awall_v2412051430.mov", "00_TST_Reel1_awall_v2412051430.mov.part",
               "00_TST_Reel1_awall_v\u0662412051430.mov", ""})
             QVERIFY2(!Naming::parse(QString::fromUtf8(bad)), bad);
+
         for (const char *good : {"00_TST_Reel1", "99_XYZ_Reel9000"})
             QVERIFY2(Naming::isValidReelKey(QString::fromLatin1(good)), good);
         for (const char *bad :

@@ -39,6 +39,7 @@ private Q_SLOTS:
                  std::nullopt);
         QCOMPARE(ReelDetector::reelKey(QStringLiteral("9_abc_reel_12.mov")),
                  QStringLiteral("09_ABC_Reel12"));
+
         QCOMPARE(ReelDetector::suggestion(QStringList{
                      "01_tst_reel3_awall.mov", "1 TST reel 3 floor.mov", "01_TST_Reel3.edl"}),
                  QStringLiteral("01_TST_Reel3"));
@@ -49,6 +50,7 @@ private Q_SLOTS:
         QCOMPARE(ReelDetector::reels(QStringList{"02_abc_reel1.mov", "01_tst_reel4.mov", "x.mov",
                                                  "01_tst_reel4_b.mov", "01_tst_reel12.mov"}),
                  (QStringList{"01_TST_Reel12", "01_TST_Reel4", "02_ABC_Reel1"}));
+
         const QStringList dropped{"01_tst_reel3_awall.mov", "01_tst_reel4_floor.mov", "notes.txt"};
         QCOMPARE(ReelDetector::mismatches(dropped, QStringLiteral("01_TST_Reel3")),
                  QStringList{"01_TST_Reel4"});
@@ -78,6 +80,7 @@ private Q_SLOTS:
         const Reel twoPieces{QStringLiteral("rec3"), QStringLiteral("07_TST")};
         QVERIFY(!ReelSearch::matches(twoPieces, QStringLiteral("7")));
         QVERIFY(ReelSearch::matches(twoPieces, QStringLiteral("07")));
+
         const QList<Reel> reels{{"a", "02_TST_Reel1"},
                                 {"b", "00_TST_Reel1"},
                                 {"c", "00_ABC_Reel2"},

@@ -131,6 +131,7 @@ private Q_SLOTS:
         // No sample description: no codec. No media duration: no rate.
         QCOMPARE(info(movie({Track{"vide", 64, 32, nullptr}})).codec, QString());
         QCOMPARE(info(movie({Track{"vide", 64, 32, "apcs", 600, 0, 6}})).fps, 0.0);
+
         QCOMPARE(MediaProbe::fourCC(0x20206120), QStringLiteral("a"));
         QCOMPARE(MediaProbe::fourCC(0x61ff6263), QStringLiteral("a\uFFFDbc"));
         const QByteArray stbl =

@@ -34,6 +34,7 @@ private Q_SLOTS:
         // Other children before mvhd are stepped over.
         QCOMPARE(durationOf(atom("moov", atom("udta", QByteArray(20, 'u')) + mvhd(0, 1000, 2500))),
                  2.5);
+
         const QByteArray movie = complete();
         QCOMPARE(durationOf(movie + QByteArray(1, '\0')), std::nullopt); // a byte appended
         QCOMPARE(durationOf(movie.chopped(1)), std::nullopt);            // cut short
@@ -57,6 +58,7 @@ private Q_SLOTS:
                  std::nullopt);
         QCOMPARE(durationOf(ftyp() + moov + be32(1) + "mdat" + be64(quint64(1) << 63)),
                  std::nullopt);
+
         const QByteArray sixtyFour =
             ftyp() + atom("moov", mvhd(0, 600, 600)) + atom("free").repeated(62);
         QCOMPARE(durationOf(sixtyFour), 1.0);

@@ -19,6 +19,7 @@ private Q_SLOTS:
                                                Surface::dwall, Surface::floor, Surface::surtitles}),
                  QStringLiteral("You dropped 5 files. Most reels have 6 (A, B, C, D, Floor, "
                                 "Surtitles)."));
+
         QCOMPARE(ReelCompleteness::warning(6, {}), std::nullopt);
     }
 };

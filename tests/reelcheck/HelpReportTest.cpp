@@ -65,6 +65,7 @@ private Q_SLOTS:
         idOnly.submissionID = QStringLiteral("rec1");
         QCOMPARE(HelpReport::contextLines(idOnly), QStringList({"Submission: rec1", "Tessera ?"}));
         QCOMPARE(HelpReport::contextLines(HelpContext{}), QStringList{"Tessera ?"});
+
         HelpRequest request{QString(), QStringLiteral("\n\n The copy stalls.\n"), HelpContext{}};
         QCOMPARE(HelpReport::summary(request),
                  QStringLiteral("Tessera help request from an editor\n"

@@ -168,6 +168,7 @@ private Q_SLOTS:
             QVERIFY(!detail.contains(QStringLiteral("k3y")));
             QVERIFY(!error.description().contains(QStringLiteral("k3y")));
         }
+
         // Qt's HTTP stack itself sends the request once more on a fresh connection when the
         // first closes before any answer; the submission key keeps that harmless.
         QVERIFY(closing.requests.size() >= 1);

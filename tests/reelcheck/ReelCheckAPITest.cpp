@@ -82,7 +82,7 @@ private Q_SLOTS:
         QCOMPARE(help.timeout, 2.5);
     }
 
-    void statusCodesBecomeErrors()
+    void repliesBecomeResultsOrErrors()
     {
         struct Case
         {
@@ -108,10 +108,7 @@ private Q_SLOTS:
             QVERIFY(!result);
             QVERIFY2(result.error() == c.error, qPrintable(QString::number(c.status)));
         }
-    }
 
-    void replyMessageReplacesBrokenUTF8()
-    {
         // "é" is two bytes; cutting at 200 splits the last one.
         const QByteArray cut = QByteArray(199, 'a') + "\xC3\xA9";
         QCOMPARE(ReelCheckAPI::replyMessage(cut), QString(199, u'a') + QChar(0xFFFD));
@@ -120,10 +117,7 @@ private Q_SLOTS:
         QCOMPARE(ReelCheckAPI::replyMessage(QByteArray(196, 'a') + "\xF0\x9F\x98\x80"),
                  QString(196, u'a') + QStringLiteral("\U0001F600"));
         QCOMPARE(ReelCheckAPI::replyMessage("ok \xFF end"), QStringLiteral("ok \uFFFD end"));
-    }
 
-    void successfulRepliesMustRead()
-    {
         transport->reply(204, {});
         QCOMPARE(QCoro::waitFor(api.health()).error(), APIError::badResponse());
         transport->reply(200, R"({"id":"s1","number":"7"})");
@@ -214,10 +208,8 @@ private Q_SLOTS:
         QCOMPARE(run({}, 0).error(),
                  APIError::uncertain(QStringLiteral("no answer after 1 tries")));
         QCOMPARE(uncertainCalls, 0);
-    }
 
-    void submitSafelyWaitsOnARealTimerByDefault()
-    {
+        // With no sleeper of its own it waits on a real timer.
         transport->fail(TransportError::Code::timedOut);
         transport->reply(200, R"({"id":"s1"})");
         QElapsedTimer clock;

@@ -79,16 +79,14 @@ private Q_SLOTS:
             QCoro::waitFor(api.submission(QStringLiteral("no/such id"))).error(),
             APIError::http(404, QStringLiteral("There is no submission with the id no/such id.")));
         QVERIFY(QCoro::waitFor(api.help(HelpRequest{})).error().is<APIError::Rejected>());
+
         // A wrong or missing access key.
         QCOMPARE(QCoro::waitFor(client(m_standIn->base(), 10.0, QStringLiteral("wrong")).reels())
                      .error(),
                  APIError::notAllowed());
         QCOMPARE(QCoro::waitFor(client(m_standIn->base(), 10.0, std::nullopt).reels()).error(),
                  APIError::notAllowed());
-    }
-
-    void malformedRequestsGetAnErrorObject()
-    {
+        // Malformed submissions get an error object.
         for (const QByteArray &body :
              {QByteArray("{bad"), QByteArray(R"({"reel_id":"recTST1"})"), QByteArray("[]"),
               QByteArray(R"({"reel_id":"recTST1","version":"2412051430","new_edl":false,)"

@@ -50,6 +50,7 @@ private Q_SLOTS:
         QCOMPARE(find("k"), QStringList({"U4", "U3"})); // Ira Kovač, kit: sorted by display
         QCOMPARE(find("mira mira"), QStringList({"U2", "U5"}));
         QCOMPARE(find("zed"), QStringList());
+
         // Mira Lantz and mira lantz compare equal without case: the service's order stays.
         QCOMPARE(find(" \t"), QStringList({"U6", "U4", "U3", "U2", "U5", "U1"}));
         QList<SlackUser> reversed(people.rbegin(), people.rend());

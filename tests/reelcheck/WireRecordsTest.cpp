@@ -9,7 +9,7 @@ class WireRecordsTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void statusReadsAbsentAndNullFieldsAsDefaultsAndWrongTypesFail()
+    void statusReadsDefaultsAndFailsOnWrongTypesDeepNestingAndHugeNumbers()
     {
         const auto onlyID = Wire::readSubmissionStatus(R"({"id":"rec1"})");
         QVERIFY(onlyID);
@@ -41,6 +41,7 @@ private Q_SLOTS:
         }
         empty.status = QStringLiteral("Ready for QLab");
         QVERIFY(empty.isFinal());
+
         const char *bad[] = {
             R"({"id":7})",
             R"({"id":"a","number":"7"})",
@@ -59,6 +60,12 @@ private Q_SLOTS:
         };
         for (const char *json : bad)
             QVERIFY2(!Wire::readSubmissionStatus(json), json);
+        const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
+        QVERIFY(!Wire::readSubmissionStatus(deep));
+        const QByteArray deepInside = R"({"id":"a","problems":)" + deep + "}";
+        QVERIFY(!Wire::readSubmissionStatus(deepInside));
+        const QByteArray longNumber = R"({"id":"a","number":)" + QByteArray(5000, '9') + "}";
+        QVERIFY(!Wire::readSubmissionCreated(longNumber));
     }
 
     void integersKeepEveryBitAndWholeDoublesCount()
@@ -141,7 +148,6 @@ private Q_SLOTS:
     void submissionKeysAreUpperCaseUUIDs()
     {
         const QString key = newSubmissionKey();
-        QCOMPARE(key.size(), 36);
         QCOMPARE(key, key.toUpper());
         QVERIFY(!QUuid::fromString(key).isNull());
         QVERIFY(newSubmissionKey() != key);
@@ -162,16 +168,6 @@ private Q_SLOTS:
                  QStringLiteral("No such reel."));
         QVERIFY(!Wire::readErrorReply(R"({"error":{"message":"x"}})"));
         QVERIFY(!Wire::readErrorReply("Internal Server Error"));
-    }
-
-    void deepNestingAndHugeInputFailQuietly()
-    {
-        const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
-        QVERIFY(!Wire::readSubmissionStatus(deep));
-        const QByteArray deepInside = R"({"id":"a","problems":)" + deep + "}";
-        QVERIFY(!Wire::readSubmissionStatus(deepInside));
-        const QByteArray longNumber = R"({"id":"a","number":)" + QByteArray(5000, '9') + "}";
-        QVERIFY(!Wire::readSubmissionCreated(longNumber));
     }
 };
 
