@@ -44,18 +44,20 @@ private Q_SLOTS:
             QCOMPARE(NAS::forSetting(invalid), fallback);
     }
 
-    void mountMessagesAreTheFixedSentences()
+    void mountCodesAndTheirSentences()
     {
-        QCOMPARE(NAS::mountMessage(80),
-                 QStringLiteral("The NAS didn't accept the login. Ask production for the NAS login "
-                                "and try again."));
+        QVERIFY(NAS::mountMessage(80).contains(u"didn't accept the login"));
         // Cancelled in Tessera's sign-in or in the system's: one sentence.
         QCOMPARE(NAS::mountMessage(-128), NAS::mountMessage(89));
-        QVERIFY(NAS::mountMessage(89).startsWith(
-            QStringLiteral("Connecting to the NAS was cancelled.")));
-        QCOMPARE(NAS::mountMessage(NAS::timedOut),
-                 QStringLiteral("Couldn't connect to the NAS (error 1024). Press Try again, or "
-                                "connect to it in your file manager first."));
+        QVERIFY(NAS::mountMessage(89).startsWith(u"Connecting to the NAS was cancelled."));
+        QVERIFY(NAS::mountMessage(NAS::timedOut).contains(u"(error 1024)"));
+        bool asked = false;
+        const auto ask = [&](const NAS::SignIn &, NAS::Answer) { asked = true; };
+        QCOMPARE(QCoro::waitFor(NAS{QUrl(QStringLiteral("ftp://nas.invalid/share"))}.mount(ask)),
+                 int(NAS::notSupported));
+        QCOMPARE(QCoro::waitFor(NAS{QUrl(QStringLiteral("smb:///share"))}.mount(ask)),
+                 int(NAS::notSupported));
+        QVERIFY(!asked);
     }
 
     void onceRunsOnlyTheFirstOfRacingActions()
@@ -114,20 +116,11 @@ private Q_SLOTS:
         QTemporaryDir temp;
         const NAS nas{QUrl::fromLocalFile(temp.path())};
         QVERIFY(nas.isLocalFolder());
-        QCOMPARE(QCoro::waitFor(nas.reach(1s)), NAS::Reach::ok);
         QVERIFY(nas.isMounted());
-        // Mounted, but without the drop folder.
-        QCOMPARE(nas.mountedDropRoot(), std::nullopt);
         QCOMPARE(QCoro::waitFor(nas.mount({})), 0);
 
-        QVERIFY(QDir(temp.path()).mkpath(QStringLiteral("Halcyon_Drop/Reels")));
-        QCOMPARE(nas.mountedDropRoot(),
-                 QUrl::fromLocalFile(temp.path() + QStringLiteral("/Halcyon_Drop/Reels/")));
-
         const NAS missing{QUrl::fromLocalFile(temp.path() + QStringLiteral("/gone"))};
-        QCOMPARE(QCoro::waitFor(missing.reach(1s)), NAS::Reach::unreachable);
         QVERIFY(!missing.isMounted());
-        QCOMPARE(missing.mountedDropRoot(), std::nullopt);
         const int code = QCoro::waitFor(missing.mount({}));
         QVERIFY(code != 0);
         QVERIFY(NAS::mountMessage(code).contains(QString::number(code)));
@@ -162,17 +155,6 @@ private Q_SLOTS:
         QVERIFY(QDir(dropIn(first)).removeRecursively());
         QVERIFY(QFile(dropIn(first)).open(QIODevice::WriteOnly));
         QCOMPARE(nas.mountedDropRoot(table), QUrl::fromLocalFile(dropIn(second) + u'/'));
-    }
-
-    void mountThatCannotStartAnswersANonZeroCode()
-    {
-        bool asked = false;
-        const auto ask = [&](const NAS::SignIn &, NAS::Answer) { asked = true; };
-        QCOMPARE(QCoro::waitFor(NAS{QUrl(QStringLiteral("ftp://nas.invalid/share"))}.mount(ask)),
-                 int(NAS::notSupported));
-        QCOMPARE(QCoro::waitFor(NAS{QUrl(QStringLiteral("smb:///share"))}.mount(ask)),
-                 int(NAS::notSupported));
-        QVERIFY(!asked);
     }
 
 private:

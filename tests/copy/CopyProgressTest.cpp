@@ -11,7 +11,7 @@ class CopyProgressTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void rateNeedsHalfASecondAndTimeLeftAFullOne()
+    void rateNeedsHalfASecondTimeLeftAFullOneAndTheWindowKeepsAnEdgeSample()
     {
         RateMeter meter(3);
         QVERIFY(!meter.perSecond());
@@ -27,22 +27,19 @@ private Q_SLOTS:
         QVERIFY(!meter.secondsLeft(1000, 10.99));
         QCOMPARE(*meter.secondsLeft(1000, 11.0), 1.0);
         QCOMPARE(*meter.secondsLeft(-5, 11.0), 0.0);
-    }
 
-    void windowKeepsOneSampleAtItsEdge()
-    {
-        RateMeter meter(3);
+        RateMeter window(3);
         for (int i = 0; i <= 10; ++i)
-            meter.add(i, i * 100);
+            window.add(i, i * 100);
         // At t = 10 the window starts at 7: the sample at 7 stays, the ones before it go.
-        QCOMPARE(meter.samples.first().t, 7.0);
-        QCOMPARE(meter.samples.size(), 4);
-        QCOMPARE(*meter.perSecond(), 100.0);
+        QCOMPARE(window.samples.first().t, 7.0);
+        QCOMPARE(window.samples.size(), 4);
+        QCOMPARE(*window.perSecond(), 100.0);
 
         // A long pause still leaves two samples to measure over.
-        meter.add(100, 2000);
-        QCOMPARE(meter.samples.size(), 2);
-        QCOMPARE(*meter.perSecond(), 1000.0 / 90);
+        window.add(100, 2000);
+        QCOMPARE(window.samples.size(), 2);
+        QCOMPARE(*window.perSecond(), 1000.0 / 90);
 
         // Work that goes backwards is no speed and gives no estimate.
         RateMeter backwards(3);

@@ -23,30 +23,6 @@ class MountTableTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void sourceMatchesHostAndShareWhateverUserPortOrCase()
-    {
-        const QString host = QStringLiteral("nas.halcyon.local");
-        const QString share = QStringLiteral("Drop Box");
-        for (const char *source :
-             {"//Bob@NAS.Halcyon.LOCAL:445/Drop%20Box/", "//bob@nas.halcyon.local/drop%20box",
-              "//nas.halcyon.local:1445/Drop Box//", "//a@b@nas.halcyon.local/Drop%20Box"})
-            QVERIFY2(MountTable::source(QString::fromUtf8(source), host, share), source);
-        for (const char *source :
-             {"nas.halcyon.local/Drop Box", "//nas.halcyon.local", "//", "",
-              "//other.local/Drop%20Box", "//nas.halcyon.local/Drop%20Box/Reels",
-              // The host is compared as written, not decoded.
-              "//nas%2Ehalcyon.local/Drop%20Box"})
-            QVERIFY2(!MountTable::source(QString::fromUtf8(source), host, share), source);
-        // Full Unicode lower-casing on both sides.
-        QVERIFY(MountTable::source(QStringLiteral("//nas/%C3%84RGER"), QStringLiteral("NAS"),
-                                   QStringLiteral("ärger")));
-        // A broken escape keeps the share as written; it does not become a partial decoding.
-        QVERIFY(MountTable::source(QStringLiteral("//nas/50%zz"), QStringLiteral("nas"),
-                                   QStringLiteral("50%zz")));
-        QVERIFY(MountTable::source(QStringLiteral("//nas/a%FFb"), QStringLiteral("nas"),
-                                   QStringLiteral("a%ffb")));
-    }
-
     void kernelMountsAreReadWithEscapedNamesAndOnlySMBMatches()
     {
         const QByteArray table =
@@ -84,6 +60,33 @@ private Q_SLOTS:
         QVERIFY(MountTable::mountPoints(QStringLiteral("nas.halcyon.local"),
                                         QStringLiteral("Other"), entries)
                     .isEmpty());
+        // This process's own table has the root and /proc.
+        const QList<MountEntry> here = MountTable::current();
+        QVERIFY(std::any_of(here.begin(), here.end(),
+                            [](const MountEntry &e) { return e.on == u"/"; }));
+        QVERIFY(std::any_of(here.begin(), here.end(),
+                            [](const MountEntry &e) { return e.type == u"proc"; }));
+        // A source matches a host and share whatever the user, port or case.
+        const QString host = QStringLiteral("nas.halcyon.local");
+        const QString share = QStringLiteral("Drop Box");
+        for (const char *source :
+             {"//Bob@NAS.Halcyon.LOCAL:445/Drop%20Box/", "//bob@nas.halcyon.local/drop%20box",
+              "//nas.halcyon.local:1445/Drop Box//", "//a@b@nas.halcyon.local/Drop%20Box"})
+            QVERIFY2(MountTable::source(QString::fromUtf8(source), host, share), source);
+        for (const char *source :
+             {"nas.halcyon.local/Drop Box", "//nas.halcyon.local", "//", "",
+              "//other.local/Drop%20Box", "//nas.halcyon.local/Drop%20Box/Reels",
+              // The host is compared as written, not decoded.
+              "//nas%2Ehalcyon.local/Drop%20Box"})
+            QVERIFY2(!MountTable::source(QString::fromUtf8(source), host, share), source);
+        // Full Unicode lower-casing on both sides.
+        QVERIFY(MountTable::source(QStringLiteral("//nas/%C3%84RGER"), QStringLiteral("NAS"),
+                                   QStringLiteral("ärger")));
+        // A broken escape keeps the share as written; it does not become a partial decoding.
+        QVERIFY(MountTable::source(QStringLiteral("//nas/50%zz"), QStringLiteral("nas"),
+                                   QStringLiteral("50%zz")));
+        QVERIFY(MountTable::source(QStringLiteral("//nas/a%FFb"), QStringLiteral("nas"),
+                                   QStringLiteral("a%ffb")));
     }
 
     void gvfsShareFoldersBecomeEntriesOfTheirOwn()
@@ -127,15 +130,6 @@ private Q_SLOTS:
         QCOMPARE(MountTable::mountPoints(QStringLiteral("NAS.halcyon.local"),
                                          QStringLiteral("Production"), entries),
                  QList<QUrl>{QUrl::fromLocalFile(root + u'/' + folders[0] + u'/')});
-    }
-
-    void currentReadsThisProcesssMountTable()
-    {
-        const QList<MountEntry> entries = MountTable::current();
-        QVERIFY(std::any_of(entries.begin(), entries.end(),
-                            [](const MountEntry &e) { return e.on == u"/"; }));
-        QVERIFY(std::any_of(entries.begin(), entries.end(),
-                            [](const MountEntry &e) { return e.type == u"proc"; }));
     }
 };
 

@@ -23,7 +23,7 @@ class NameDiffTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cutsNamesAtUnderscoresAndDots()
+    void marksWhatTheNewNameChangedTokenByToken()
     {
         QCOMPARE(NameDiff::tokens(QStringLiteral("00_TST_Reel1_awall_v2412051430.mov")),
                  (QList<QString>{"00", "_", "TST", "_", "Reel1", "_", "awall", "_", "v2412051430",
@@ -31,10 +31,7 @@ private Q_SLOTS:
         QCOMPARE(NameDiff::tokens(QStringLiteral("__a..")),
                  (QList<QString>{"_", "_", "a", ".", "."}));
         QVERIFY(NameDiff::tokens(QString()).isEmpty());
-    }
 
-    void marksWhatTheNewNameChanged()
-    {
         QCOMPARE(NameDiff::segments(QStringLiteral("TST_reel1_A.mov"),
                                     QStringLiteral("00_TST_Reel1_awall_v2412051430.mov")),
                  (QList<Segment>{{"00_", true},

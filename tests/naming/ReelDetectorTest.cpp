@@ -23,7 +23,7 @@ class ReelDetectorTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void findsTheKeyInLooseNames()
+    void findsKeysSuggestsOnlyWhenNamesAgreeAndNamesMismatches()
     {
         for (const char *name :
              {"01 tst reel 3 awall.mov", "1-TST-Reel_03_floor_v2.mov", "001_tst_reel3.edl",
@@ -39,10 +39,7 @@ private Q_SLOTS:
                  std::nullopt);
         QCOMPARE(ReelDetector::reelKey(QStringLiteral("9_abc_reel_12.mov")),
                  QStringLiteral("09_ABC_Reel12"));
-    }
 
-    void suggestsOnlyWhenTheNamesAgree()
-    {
         QCOMPARE(ReelDetector::suggestion(QStringList{
                      "01_tst_reel3_awall.mov", "1 TST reel 3 floor.mov", "01_TST_Reel3.edl"}),
                  QStringLiteral("01_TST_Reel3"));
@@ -53,10 +50,7 @@ private Q_SLOTS:
         QCOMPARE(ReelDetector::reels(QStringList{"02_abc_reel1.mov", "01_tst_reel4.mov", "x.mov",
                                                  "01_tst_reel4_b.mov", "01_tst_reel12.mov"}),
                  (QStringList{"01_TST_Reel12", "01_TST_Reel4", "02_ABC_Reel1"}));
-    }
 
-    void namesTheKeysThatDifferFromThePick()
-    {
         const QStringList dropped{"01_tst_reel3_awall.mov", "01_tst_reel4_floor.mov", "notes.txt"};
         QCOMPARE(ReelDetector::mismatches(dropped, QStringLiteral("01_TST_Reel3")),
                  QStringList{"01_TST_Reel4"});
@@ -68,7 +62,7 @@ private Q_SLOTS:
         QCOMPARE(ReelDetector::list(QStringList{"A", "B", "C"}), QStringLiteral("A, B and C"));
     }
 
-    void searchMatchesChapterCodeAndNumbers()
+    void searchMatchesChapterCodeAndNumbersAndFilterKeepsOrder()
     {
         const Reel reel{QStringLiteral("rec1"), QStringLiteral("00_TST_Reel1")};
         for (const char *query : {"TST 1", "t", "00", "1", "reel1", "reel", "tst_reel1", " tst\t",
@@ -86,10 +80,7 @@ private Q_SLOTS:
         const Reel twoPieces{QStringLiteral("rec3"), QStringLiteral("07_TST")};
         QVERIFY(!ReelSearch::matches(twoPieces, QStringLiteral("7")));
         QVERIFY(ReelSearch::matches(twoPieces, QStringLiteral("07")));
-    }
 
-    void filterKeepsOrderAndTheWholeListForBlankQueries()
-    {
         const QList<Reel> reels{{"a", "02_TST_Reel1"},
                                 {"b", "00_TST_Reel1"},
                                 {"c", "00_ABC_Reel2"},

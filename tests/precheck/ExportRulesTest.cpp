@@ -23,7 +23,7 @@ class ExportRulesTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void aMovieInTheExactFormHasNoProblems()
+    void onlyTheExactFormHasNoProblemsAndCodecsAreNamed()
     {
         QCOMPARE(problems(Surface::awall, fine(7972, 3424)), QStringList());
         QCOMPARE(problems(Surface::surtitles, fine(5612, 304, "ap4h")), QStringList());
@@ -31,10 +31,7 @@ private Q_SLOTS:
         MediaInfo withTimecode = fine(5612, 3424);
         withTimecode.otherTracks = {QStringLiteral("timecode")};
         QCOMPARE(problems(Surface::dwall, withTimecode), QStringList());
-    }
 
-    void codecsAreNamedForTheEditor()
-    {
         QCOMPARE(problems(Surface::awall, fine(7972, 3424, "apco")),
                  QStringList{"Is ProRes 422 Proxy, should be ProRes 422 LT."});
         QCOMPARE(problems(Surface::bwall, fine(5612, 3424, "mp4v")),
@@ -67,7 +64,7 @@ private Q_SLOTS:
         QVERIFY(!ExportRules::isProxyName(QStringLiteral("00_TST_Reel1_awall_v2412051430.mov")));
     }
 
-    void sizesAndRatesAreReportedPrecisely()
+    void sizesRatesAndTracksAreReportedPreciselyInOrder()
     {
         QCOMPARE(problems(Surface::floor, fine(4636, 3265)),
                  QStringList{"Is 4636×3265, should be 4636×3264 for the Floor."});
@@ -81,10 +78,7 @@ private Q_SLOTS:
         QCOMPARE(rateProblems(30.0100001).size(), 1);
         QCOMPARE(rateProblems(30.02), QStringList{"Runs at 30.02 fps, should be 30 fps."});
         QCOMPARE(rateProblems(30000.0 / 1001), QStringList{"Runs at 29.97 fps, should be 30 fps."});
-    }
 
-    void tracksAreJudgedInOrder()
-    {
         MediaInfo info = fine(7972, 3424);
         info.videoTracks = 2;
         info.otherTracks = {"timecode", "meta", "text", "audio", "meta", "clfx", "audio"};

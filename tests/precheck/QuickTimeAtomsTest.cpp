@@ -24,7 +24,7 @@ class QuickTimeAtomsTest : public QObject
     }
 
 private Q_SLOTS:
-    void aChainEndingAtTheEndOfTheFileGivesTheMovieHeaderDuration()
+    void onlyAChainEndingAtTheEndOfTheFileGivesTheDuration()
     {
         QCOMPARE(durationOf(complete()), 1.5);
         // The moov may come last, as a plain export writes it.
@@ -34,10 +34,7 @@ private Q_SLOTS:
         // Other children before mvhd are stepped over.
         QCOMPARE(durationOf(atom("moov", atom("udta", QByteArray(20, 'u')) + mvhd(0, 1000, 2500))),
                  2.5);
-    }
 
-    void aChainThatMissesTheEndGivesNothing()
-    {
         const QByteArray movie = complete();
         QCOMPARE(durationOf(movie + QByteArray(1, '\0')), std::nullopt); // a byte appended
         QCOMPARE(durationOf(movie.chopped(1)), std::nullopt);            // cut short
@@ -45,11 +42,9 @@ private Q_SLOTS:
         QCOMPARE(
             durationOf(QByteArray(movie).replace(movie.lastIndexOf("mdat") - 4, 4, be32(5000))),
             std::nullopt);
-        // A header cut off after fewer than eight bytes.
-        QCOMPARE(durationOf(movie + QByteArray(7, '\0')), std::nullopt);
     }
 
-    void largeAndOpenEndedSizesAreWalked()
+    void largeOpenEndedAndAtMostSixtyFourAtomsAreWalked()
     {
         const QByteArray moov = atom("moov", mvhd(0, 600, 300));
         QCOMPARE(durationOf(ftyp() + moov + atom64("mdat", QByteArray(40, 'x'))), 0.5);
@@ -63,10 +58,7 @@ private Q_SLOTS:
                  std::nullopt);
         QCOMPARE(durationOf(ftyp() + moov + be32(1) + "mdat" + be64(quint64(1) << 63)),
                  std::nullopt);
-    }
 
-    void atMostSixtyFourTopLevelAtomsAreWalked()
-    {
         const QByteArray sixtyFour =
             ftyp() + atom("moov", mvhd(0, 600, 600)) + atom("free").repeated(62);
         QCOMPARE(durationOf(sixtyFour), 1.0);

@@ -78,7 +78,7 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(m_surtitles, m_unnamed));
     }
 
-    void aMovieThatPassesExitsZero()
+    void aMovieThatPassesExitsZeroAndOneSurfaceCanBeGivenForAll()
     {
         // A movie whose name gives no surface has nothing to be judged against.
         const Run run = check({m_surtitles, m_unnamed});
@@ -88,6 +88,14 @@ private Q_SLOTS:
                                          "You dropped 2 files. Most reels have 6 (A, B, C, D, "
                                          "Floor, Surtitles). Missing: A, B, C, D, Floor.\n"));
         QCOMPARE(run.err, QString());
+        // With one surface for all files, both are judged as A walls.
+        const Run forced =
+            check({QStringLiteral("--surface"), QStringLiteral("awall"), m_unnamed, m_surtitles});
+        QCOMPARE(forced.status, 1);
+        QVERIFY(forced.out.startsWith(QStringLiteral("export.mov: A wall\n  Is ProRes 4444, should "
+                                                     "be ProRes 422 LT.\n  Is 5612×304, should be "
+                                                     "7972×3424 for the A wall.\n")));
+        QVERIFY(forced.out.contains(QStringLiteral("Reel1_surtitles.mov: A wall\n")));
     }
 
     void problemsAreListedPerFileAndLengthsSpanTheFiles()
@@ -108,17 +116,6 @@ private Q_SLOTS:
                      "  Runs 2.00 s, the rest of the reel runs 1.00 s.\n"
                      "You dropped 4 files. Most reels have 6 (A, B, C, D, Floor, Surtitles). "
                      "Missing: C, D.\n"));
-    }
-
-    void oneSurfaceCanBeGivenForAllFiles()
-    {
-        const Run run =
-            check({QStringLiteral("--surface"), QStringLiteral("awall"), m_unnamed, m_surtitles});
-        QCOMPARE(run.status, 1);
-        QVERIFY(run.out.startsWith(QStringLiteral("export.mov: A wall\n  Is ProRes 4444, should "
-                                                  "be ProRes 422 LT.\n  Is 5612×304, should be "
-                                                  "7972×3424 for the A wall.\n")));
-        QVERIFY(run.out.contains(QStringLiteral("Reel1_surtitles.mov: A wall\n")));
     }
 
     void jsonDescribesEveryReading()

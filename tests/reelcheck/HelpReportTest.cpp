@@ -35,7 +35,7 @@ private Q_SLOTS:
         QVERIFY(!Wire::toObject(raw.normalized()).contains(QStringLiteral("files")));
     }
 
-    void contextLinesInOrder()
+    void contextLinesInOrderUnderATrimmedSummary()
     {
         HelpContext context;
         context.reel = QStringLiteral("00_TST_Reel1");
@@ -65,10 +65,7 @@ private Q_SLOTS:
         idOnly.submissionID = QStringLiteral("rec1");
         QCOMPARE(HelpReport::contextLines(idOnly), QStringList({"Submission: rec1", "Tessera ?"}));
         QCOMPARE(HelpReport::contextLines(HelpContext{}), QStringList{"Tessera ?"});
-    }
 
-    void summaryTrimsTheMessageAndNamesTheEditor()
-    {
         HelpRequest request{QString(), QStringLiteral("\n\n The copy stalls.\n"), HelpContext{}};
         QCOMPARE(HelpReport::summary(request),
                  QStringLiteral("Tessera help request from an editor\n"

@@ -35,14 +35,7 @@ class SlackUserTest : public QObject
     };
 
 private Q_SLOTS:
-    void displayPrefersTheTrimmedRealName()
-    {
-        QCOMPARE(user("U", "kit", " \t ").display(), QStringLiteral("kit"));
-        QCOMPARE(user("U", " kit ", "").display(), QStringLiteral(" kit "));
-        QCOMPARE(user("U", "m", "  Mira Lantz\t").display(), QStringLiteral("Mira Lantz"));
-    }
-
-    void searchMatchesWordBeginningsIgnoringCaseAndAccents()
+    void searchMatchesWordBeginningsAndBlankGivesEveryoneSorted()
     {
         const auto find = [&](const char *query) {
             return ids(SlackUserSearch::filter(people, QString::fromUtf8(query)));
@@ -57,13 +50,9 @@ private Q_SLOTS:
         QCOMPARE(find("k"), QStringList({"U4", "U3"})); // Ira Kovač, kit: sorted by display
         QCOMPARE(find("mira mira"), QStringList({"U2", "U5"}));
         QCOMPARE(find("zed"), QStringList());
-    }
 
-    void blankQueryGivesEveryoneSortedAndStable()
-    {
         // Mira Lantz and mira lantz compare equal without case: the service's order stays.
-        QCOMPARE(ids(SlackUserSearch::filter(people, QStringLiteral(" \t"))),
-                 QStringList({"U6", "U4", "U3", "U2", "U5", "U1"}));
+        QCOMPARE(find(" \t"), QStringList({"U6", "U4", "U3", "U2", "U5", "U1"}));
         QList<SlackUser> reversed(people.rbegin(), people.rend());
         QCOMPARE(ids(SlackUserSearch::filter(reversed, QString())),
                  QStringList({"U6", "U4", "U3", "U5", "U2", "U1"}));
@@ -86,7 +75,6 @@ private Q_SLOTS:
     {
         const auto bare = Wire::readSlackUsers(R"([{"id":"U1","name":null},{"id":"U2"}])");
         QCOMPARE(bare, QList<SlackUser>({user("U1", "", ""), user("U2", "", "")}));
-        QCOMPARE(Wire::readSlackUsers(Wire::writeSlackUsers(people)), people);
         QCOMPARE(Wire::readSlackUsers("[]"), QList<SlackUser>());
         QVERIFY(!Wire::readSlackUsers(R"([{"name":"x"}])"));
         QVERIFY(!Wire::readSlackUsers(R"([{"id":"U1","real_name":7}])"));

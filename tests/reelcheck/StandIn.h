@@ -2,14 +2,13 @@
 
 // The reel check service stand-in as tests run it, and a relay that loses answers.
 
+#include "core/reelcheck/NetworkTransport.h"
+
 #include <QByteArray>
-#include <QEventLoop>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -54,18 +53,23 @@ public:
 
     QUrl base() const { return m_base; }
 
-    // The submissions the stand-in holds, as GET /api/submissions lists them.
-    QJsonArray submissions(const QByteArray &accessKey)
+    // A request to /api/submissions straight to the stand-in, past the client.
+    HTTPReply send(const QByteArray &method, const QByteArray &accessKey,
+                   std::optional<QByteArray> body = {}) const
     {
-        QNetworkAccessManager manager;
-        QNetworkRequest request(m_base.resolved(QUrl(QStringLiteral("/api/submissions"))));
-        request.setRawHeader("X-Tessera-Key", accessKey);
-        QNetworkReply *reply = manager.get(request);
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        reply->deleteLater();
-        return QJsonDocument::fromJson(reply->readAll())
+        NetworkTransport transport;
+        const TransportOutcome outcome = QCoro::waitFor(
+            transport.send({method,
+                            m_base.resolved(QUrl(QStringLiteral("/api/submissions"))),
+                            {{"X-Tessera-Key", accessKey}, {"Content-Type", "application/json"}},
+                            std::move(body)}));
+        const auto *reply = std::get_if<HTTPReply>(&outcome);
+        return reply ? *reply : HTTPReply{};
+    }
+    // The submissions the stand-in holds, as GET /api/submissions lists them.
+    QJsonArray submissions(const QByteArray &accessKey) const
+    {
+        return QJsonDocument::fromJson(send("GET", accessKey).body)
             .object()
             .value(QStringLiteral("submissions"))
             .toArray();
