@@ -167,14 +167,19 @@ def killed_and_restarted(row, stop_at):
     row.stand_in.check_one_per_key(1)
 
 
+def bwall_growing(row):
+    partial = row.partial_of(BWALL)
+    return partial and 0 < os.path.getsize(partial) < row.big * 0.8
+
+
+def mid_copy(row, w):
+    """Freezes Tessera while the bwall movie's partial file is being written."""
+    row.freeze_when(w, "the bwall copy under way", lambda: bwall_growing(row))
+
+
 def kill_copy(row):
     """SIGKILL while the bwall movie's partial file is being written."""
-    def stop_at(w):
-        def growing():
-            partial = row.partial_of(BWALL)
-            return partial and 0 < os.path.getsize(partial) < row.big * 0.8
-        row.freeze_when(w, "the bwall copy under way", growing)
-    killed_and_restarted(row, stop_at)
+    killed_and_restarted(row, lambda w: mid_copy(row, w))
 
 
 def kill_readback(row):
@@ -257,27 +262,18 @@ def changed_movie(row):
 def smb_share(row):
     """Over the Samba share through GVfs: the sign-in sheet answered in the window, Tessera
     killed mid-copy, and a new start that finds the share still mounted and carries on."""
-    w = row.start_checked()
-    copy_and_submit(w)
-    w.find("SIGN IN TO THE NAS", "label", 30 * SCALE)
-    # The field offers the user the share suggested: replaced.
-    w.click(w.find("User name", "text"))
-    w.key("ctrl+a")
-    w.type(os.environ["TESSERA_SMB_USER"])
-    # Qt gives a password field no name in the accessibility tree; there is only one.
-    w.click(w.find("", "password text"))
-    w.type(os.environ["TESSERA_SMB_PASSWORD"])
-    w.press("Connect")
-
-    def growing():
-        partial = row.partial_of(BWALL)
-        return partial and 0 < os.path.getsize(partial) < row.big * 0.8
-    row.freeze_when(w, "the bwall copy under way", growing)
-    row.kill(w)
-    check(row.nas.check(row.expected) == [AWALL], "after the kill the NAS holds %s" %
-          os.listdir(row.day))
-    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
-    row.stand_in.check_one_per_key(1)
+    def stop_at(w):
+        w.find("SIGN IN TO THE NAS", "label", 30 * SCALE)
+        # The field offers the user the share suggested: replaced.
+        w.click(w.find("User name", "text"))
+        w.key("ctrl+a")
+        w.type(os.environ["TESSERA_SMB_USER"])
+        # Qt gives a password field no name in the accessibility tree; there is only one.
+        w.click(w.find("", "password text"))
+        w.type(os.environ["TESSERA_SMB_PASSWORD"])
+        w.press("Connect")
+        mid_copy(row, w)
+    killed_and_restarted(row, stop_at)
 
 
 def shared_folder():
@@ -339,11 +335,7 @@ def nas_vanishes(row):
     """The NAS is unmounted while the bwall movie is being copied: the run stops with the
     sentence and nothing lands under a final name; once the NAS is back a new start carries on."""
     w = row.start()
-
-    def growing():
-        partial = row.partial_of(BWALL)
-        return partial and 0 < os.path.getsize(partial) < row.big * 0.8
-    poll("the bwall copy under way", growing, 60 * SCALE, interval=0.002)
+    poll("the bwall copy under way", lambda: bwall_growing(row), 60 * SCALE, interval=0.002)
     subprocess.run(["umount", "-l", row.nas_root], check=True)
     w.find("Copying %s stopped: can't see the file (No such file or directory). Files "
            "already checked are kept. Press Try again to carry on." % BWALL, "label",
