@@ -101,11 +101,6 @@ class Window:
     def gone(self, name, timeout=10.0):
         poll("'%s' to go" % name, lambda: name not in self.names(), timeout)
 
-    def text_of(self, node):
-        node.clear_cache()
-        text = node.queryText()
-        return text.getText(0, text.characterCount)
-
     # --- Acting ---
 
     def click(self, node):
