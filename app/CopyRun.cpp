@@ -163,18 +163,7 @@ struct RunPipeline
             self->closeSignIn();
             if (code != NAS::mounted)
                 co_return fail(self, NAS::mountMessage(code));
-            // The GVfs FUSE folder of a share appears a moment after its mount is reported: the
-            // FUSE daemon hears of it over D-Bus. Waiting a little keeps a mount that worked from
-            // reading as a share without its drop folder.
             dropRoot = nas.mountedDropRoot();
-            for (int wait = 0; !dropRoot && wait < 50; ++wait) {
-                co_await task.alarm->sleep(std::chrono::milliseconds(100));
-                if (!alive(self, task.cancelled))
-                    co_return;
-                if (cancel->isSet())
-                    co_return fail(self, CopyError::cancelled().description());
-                dropRoot = nas.mountedDropRoot();
-            }
         }
         if (!dropRoot)
             co_return fail(self, QString::fromUtf8(noDropFolderMessage));

@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <gio/gio.h>
+#include <qcoro/qcorotimer.h>
 
 #include <coroutine>
 #include <memory>
@@ -349,10 +350,21 @@ QCoro::Task<int> NAS::mount(AskCredentials ask, std::function<bool()> isCancelle
         co_return QFileInfo(url.toLocalFile()).isDir() ? mounted : notFound;
     if (url.scheme() != u"smb" || host().isEmpty())
         co_return notSupported;
-    const auto attempt =
-        std::make_shared<MountAttempt>(std::move(ask), std::move(isCancelled), timeout);
+    const auto attempt = std::make_shared<MountAttempt>(std::move(ask), isCancelled, timeout);
     attempt->start(url);
-    co_return co_await answerOf(attempt->outcome);
+    const int code = co_await answerOf(attempt->outcome);
+    if (code != mounted)
+        co_return code;
+    // GVfs reports the mount before its FUSE folder shows it: the FUSE daemon hears of the
+    // mount over D-Bus. Only a mount that can be seen is reported as mounted. The share is
+    // copied: the caller's may be gone when the wait ends.
+    const NAS share = *this;
+    for (int wait = 0; !share.isMounted() && wait < 50; ++wait) {
+        co_await QCoro::sleepFor(std::chrono::milliseconds(100));
+        if (isCancelled && isCancelled())
+            co_return cancelled;
+    }
+    co_return share.isMounted() ? mounted : unknownFailure;
 }
 
 QString NAS::mountMessage(int code)

@@ -96,7 +96,9 @@ public:
 
     // Mounts the share through GIO, asking for credentials through ask; 0 when mounted, else a
     // code for mountMessage(). Ends with `cancelled` as soon as isCancelled() turns true (it is
-    // polled), and with `timedOut` after mountTimeout without an answer from the server.
+    // polled), and with `timedOut` after mountTimeout without an answer from the server. A mount
+    // the server accepted is reported only once it can be seen (isMounted()), waiting up to five
+    // seconds for it.
     QCoro::Task<int> mount(AskCredentials ask, std::function<bool()> isCancelled = {},
                            std::chrono::milliseconds timeout = mountTimeout) const;
 
