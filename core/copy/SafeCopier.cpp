@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <mutex>
 #include <new>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -499,7 +501,10 @@ QString writePartial(int input, Descriptor &output, const QString &name, const P
     // Closed first: a share may refuse to remove a file that is still open.
     if (output.get() >= 0)
         ::close(output.release());
-    ::unlink(partial.path.constData());
+    // A share may refuse for a moment to remove a file its server still holds open.
+    for (int attempt = 0;
+         ::unlink(partial.path.constData()) != 0 && errno != ENOENT && attempt < 10; ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     try {
         throw;
     } catch (const RenameError &error) {
