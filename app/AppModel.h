@@ -12,7 +12,7 @@
 #include "core/naming/SlotCheck.h"
 #include "core/precheck/ExportRules.h"
 #include "core/precheck/PreCheck.h"
-#include "core/reelcheck/ReelCheckAPI.h"
+#include "core/naming/Reel.heckAPI.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

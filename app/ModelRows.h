@@ -2,7 +2,7 @@
 
 #include "app/KeyedListModel.h"
 #include "app/Workflow.h"
-#include "core/reelcheck/Reel.h"
+#include "core/naming/Reel.h"
 #include "core/reelcheck/SlackUser.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/reelcheck/Reel.h"
+#include "core/naming/Reel.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/reelcheck/Reel.h"
+#include "core/naming/Reel.h"
 #include "core/reelcheck/SlackUser.h"
 #include "core/reelcheck/WireRecords.h"
 
