@@ -17,23 +17,30 @@ QVariantList slotValues(const std::optional<Slot> &slot)
 
 } // namespace
 
-QList<QByteArray> fileRoles()
+QList<QByteArray> droppedFileRoles()
 {
-    return {"fileID",          "name",     "surface", "surfaceLabel", "proxyLabel", "newName",
-            "newNameSegments", "problems", "badge"};
+    return {"fileID", "name", "surface", "surfaceLabel", "proxyLabel"};
 }
 
-KeyedListModel::Row file(const DroppedFile &file, const std::optional<QString> &finalName,
-                         const QStringList &problems, const QString &badge)
+KeyedListModel::Row droppedFile(const DroppedFile &file)
 {
-    const QString name = CopyPlanner::fileName(file.url);
-    QVariantList segments;
-    if (finalName)
-        for (const NameDiff::Segment &segment : NameDiff::segments(name, *finalName))
-            segments << QVariantMap{{QStringLiteral("text"), segment.text},
-                                    {QStringLiteral("changed"), segment.changed}};
-    return KeyedListModel::Row{file.id, name} + slotValues(file.slot) +
-           KeyedListModel::Row{finalName.value_or(QString()), segments, problems, badge};
+    return KeyedListModel::Row{file.id, CopyPlanner::fileName(file.url)} + slotValues(file.slot);
+}
+
+QList<QByteArray> tableRoles()
+{
+    return droppedFileRoles() +
+           QList<QByteArray>{"newName", "newNameSegments", "problems", "badge"};
+}
+
+KeyedListModel::Row tableRow(const DroppedFile &file, const std::optional<QString> &finalName,
+                             const QStringList &problems, const QString &badge)
+{
+    const QVariantList runs =
+        finalName ? segments(NameDiff::segments(CopyPlanner::fileName(file.url), *finalName))
+                  : QVariantList();
+    return droppedFile(file) +
+           KeyedListModel::Row{finalName.value_or(QString()), runs, problems, badge};
 }
 
 QList<QByteArray> rowRoles()
@@ -50,13 +57,22 @@ KeyedListModel::Row row(const FileRow &row)
     if (row.state == FileState::done || row.state == FileState::alreadyThere)
         subline << QStringLiteral("size and checksum match");
     return KeyedListModel::Row{row.finalName, row.original} + slotValues(row.slot) +
-           KeyedListModel::Row{QVariant::fromValue(row.state), row.fraction,
-                               row.detail.value_or(QString()), subline.join(QStringLiteral(" · "))};
+           KeyedListModel::Row{int(row.state), row.fraction, row.detail.value_or(QString()),
+                               subline.join(QStringLiteral(" · "))};
 }
 
 QVariantMap reel(const Reel &reel)
 {
     return {{QStringLiteral("id"), reel.id}, {QStringLiteral("name"), reel.name}};
+}
+
+QVariantList segments(const QList<NameDiff::Segment> &segments)
+{
+    QVariantList list;
+    for (const NameDiff::Segment &segment : segments)
+        list << QVariantMap{{QStringLiteral("text"), segment.text},
+                            {QStringLiteral("changed"), segment.changed}};
+    return list;
 }
 
 QVariantMap user(const SlackUser &user)

@@ -13,7 +13,8 @@ Item {
         spacing: 0
         Header {
             Layout.fillWidth: true
-            model: content.model
+            step: content.model.step
+            help: content.model.help
         }
         Rectangle {
             Layout.fillWidth: true
@@ -23,16 +24,16 @@ Item {
         Loader {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            sourceComponent: content.model.step === 1 ? dropStep
-                             : content.model.step === 2 ? confirmStep : copyStep
+            sourceComponent: content.model.step === Step.Drop ? dropStep
+                             : content.model.step === Step.Confirm ? confirmStep : copyStep
         }
     }
 
-    Component { id: dropStep; DropStep { model: content.model } }
-    Component { id: confirmStep; ConfirmStep { model: content.model } }
-    Component { id: copyStep; CopyStep { model: content.model } }
+    Component { id: dropStep; DropStep { app: content.model } }
+    Component { id: confirmStep; ConfirmStep { app: content.model } }
+    Component { id: copyStep; CopyStep { app: content.model } }
 
     HelpSheet {
-        model: content.model
+        help: content.model.help
     }
 }

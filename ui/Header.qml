@@ -6,7 +6,8 @@ import Tessera.Controls
 // Product line, step tabs, "Get help" and the logo; the logo goes first when space runs short.
 Rectangle {
     id: header
-    required property AppModel model
+    required property int step
+    required property HelpDesk help
     readonly property int gap: 16
     readonly property bool wide: width >= 2 * gap + titles.implicitWidth + tabs.fullWidth
                                  + help.implicitWidth + logo.implicitWidth + 4 * gap
@@ -38,7 +39,7 @@ Rectangle {
         StepTabs {
             id: tabs
             Layout.alignment: Qt.AlignVCenter
-            current: header.model.step
+            current: header.step
             available: header.width - 2 * header.gap - titles.implicitWidth - help.implicitWidth
                        - (logo.visible ? logo.implicitWidth + header.gap : 0) - 3 * header.gap
         }
@@ -47,7 +48,7 @@ Rectangle {
             Layout.alignment: Qt.AlignVCenter
             text: "Get help"
             tip: "Tell Vesko what's going on. Tessera adds the reel, step and any error."
-            onClicked: header.model.openHelp()
+            onClicked: header.help.openHelp()
         }
         KestrelLogo {
             id: logo

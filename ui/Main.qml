@@ -70,7 +70,7 @@ B.ApplicationWindow {
             B.Action {
                 text: "&Add Files…"
                 shortcut: StandardKey.Open
-                onTriggered: window.model.chooseFiles()
+                onTriggered: window.model.intake.chooseFiles()
             }
             B.MenuSeparator {}
             B.Action {
@@ -114,7 +114,7 @@ B.ApplicationWindow {
     }
 
     SignInSheet {
-        model: window.model
+        signIn: window.model.run.signIn
     }
 
     FileDialog {
@@ -127,8 +127,11 @@ B.ApplicationWindow {
     }
 
     Connections {
-        target: window.model
+        target: window.model.intake
         function onChooseFilesRequested() { chooser.open() }
+    }
+    Connections {
+        target: window.model
         function onShrinkRequested() {
             window.width = window.minimumWidth
             window.height = window.minimumHeight

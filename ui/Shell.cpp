@@ -59,7 +59,7 @@ void Shell::start(const QList<QUrl> &pending)
         m_model.add(pending);
     m_model.loadDemoIfAsked();
     if (!m_model.isDemo())
-        m_model.loadSlackUsers();
+        m_model.identity()->loadSlackUsers();
 }
 
 void Shell::openFiles(const QList<QUrl> &files)

@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
     int status = 1;
     {
         auto model = std::make_unique<AppModel>();
-        DesktopFeedback feedback(model.get());
+        DesktopFeedback feedback(model->run(), model->verdict());
         auto shell = std::make_unique<Shell>(*model);
         QObject::connect(&instance, &SingleInstance::activated, shell.get(), &Shell::openFiles);
         if (!shell->open())

@@ -173,27 +173,32 @@ int main(int argc, char *argv[])
         options.settings->setValue(QStringLiteral("renameOriginalsDefaultOn"), false);
         options.builtInKey = QString::fromLatin1(accessKey);
         AppModel model(std::move(options));
-        model.setEditor(QStringLiteral("Bench"));
+        model.identity()->setEditor(QStringLiteral("Bench"));
         model.add(movies);
         model.goToConfirm();
-        if (!waitUntil([&] { return !model.reels().isEmpty() && !model.checkingFiles(); }, 60))
+        if (!waitUntil(
+                [&] {
+                    return !model.reels()->reels().isEmpty() && !model.intake()->checkingFiles();
+                },
+                60))
             fail(QStringLiteral("the confirm step did not settle"));
-        if (!model.canSubmit())
-            fail(QStringLiteral("can't submit: ") + model.submitBlockerText());
+        if (!model.confirmation()->canSubmit())
+            fail(QStringLiteral("can't submit: ") + model.confirmation()->submitBlockerText());
 
         QHash<int, QList<double>> notifications; // seconds into the run, per file
         QElapsedTimer runClock;
-        QObject::connect(&model, &AppModel::transferChanged, &model, [&] {
-            if (!model.transfer() || model.transfer()->index < 1)
+        const CopyRun &run = *model.run();
+        QObject::connect(&run, &CopyRun::transferChanged, &model, [&] {
+            if (!run.transfer() || run.transfer()->index < 1)
                 return;
-            notifications[model.transfer()->index] << runClock.nsecsElapsed() / 1e9;
+            notifications[run.transfer()->index] << runClock.nsecsElapsed() / 1e9;
         });
         double longestLate = 0;
         QElapsedTimer tick;
         QTimer ticker;
         ticker.setTimerType(Qt::PreciseTimer);
         QObject::connect(&ticker, &QTimer::timeout, &model, [&] {
-            if (model.phaseKind() == Phase::Kind::copying && tick.isValid())
+            if (run.phaseKind() == Phase::Kind::copying && tick.isValid())
                 longestLate = std::max(longestLate, tick.nsecsElapsed() / 1e6 - 5.0);
             tick.start();
         });
@@ -203,17 +208,17 @@ int main(int argc, char *argv[])
         model.startCopy();
         if (!waitUntil(
                 [&] {
-                    return model.phaseKind() == Phase::Kind::waiting ||
-                           model.phaseKind() == Phase::Kind::finished ||
-                           model.phaseKind() == Phase::Kind::failed;
+                    return run.phaseKind() == Phase::Kind::waiting ||
+                           run.phaseKind() == Phase::Kind::finished ||
+                           run.phaseKind() == Phase::Kind::failed;
                 },
                 600))
             fail(QStringLiteral("the run did not end"));
         RunFigures figures;
         figures.seconds = runClock.nsecsElapsed() / 1e9;
         ticker.stop();
-        if (model.phaseKind() == Phase::Kind::failed)
-            fail(QStringLiteral("the run failed: ") + model.failureMessage());
+        if (run.phaseKind() == Phase::Kind::failed)
+            fail(QStringLiteral("the run failed: ") + run.failureMessage());
         figures.longestBlockMs = longestLate;
         // The most notifications of one file within any one second.
         for (const QList<double> &times : std::as_const(notifications)) {

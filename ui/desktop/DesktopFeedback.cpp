@@ -1,6 +1,7 @@
 #include "ui/desktop/DesktopFeedback.h"
 
-#include "app/AppModel.h"
+#include "app/CopyRun.h"
+#include "app/Verdict.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -8,24 +9,26 @@
 
 namespace tessera {
 
-DesktopFeedback::DesktopFeedback(AppModel *model, QDBusConnection bus, QObject *parent)
+DesktopFeedback::DesktopFeedback(CopyRun *run, Verdict *verdict, QDBusConnection bus,
+                                 QObject *parent)
     : QObject(parent)
-    , m_model(model)
+    , m_run(run)
+    , m_verdict(verdict)
     , m_bus(std::move(bus))
 {
-    connect(model, &AppModel::phaseChanged, this, &DesktopFeedback::phaseChanged);
-    connect(model, &AppModel::transferChanged, this, &DesktopFeedback::transferChanged);
+    connect(run, &CopyRun::phaseChanged, this, &DesktopFeedback::phaseChanged);
+    connect(run, &CopyRun::transferChanged, this, &DesktopFeedback::transferChanged);
 }
 
 void DesktopFeedback::phaseChanged()
 {
-    if (!m_model)
+    if (!m_run || !m_verdict)
         return;
-    const QString reel = m_model->selectedReel() ? m_model->selectedReel()->name : QString();
-    switch (m_model->phaseKind()) {
+    const QString reel = m_run->reelName();
+    switch (m_run->phaseKind()) {
     case Phase::Kind::finished: {
-        const QString status = m_model->submissionStatus();
-        const QString notice = m_model->submissionID().value_or(QString()) + u'\n' + status;
+        const QString status = m_verdict->status();
+        const QString notice = m_run->state().submissionID.value_or(QString()) + u'\n' + status;
         if (notice == m_lastNotice ||
             (status != SubmissionStatus::readyText && status != SubmissionStatus::needsFixingText))
             return;
@@ -39,7 +42,7 @@ void DesktopFeedback::phaseChanged()
     }
     case Phase::Kind::failed:
         m_lastNotice.clear();
-        notify(QStringLiteral("Copy and submit stopped"), m_model->failureMessage());
+        notify(QStringLiteral("Copy and submit stopped"), m_run->failureMessage());
         return;
     default:
         return;
@@ -48,9 +51,9 @@ void DesktopFeedback::phaseChanged()
 
 void DesktopFeedback::transferChanged()
 {
-    if (!m_model)
+    if (!m_run)
         return;
-    const auto &transfer = m_model->transfer();
+    const auto &transfer = m_run->transfer();
     showProgress(transfer ? std::optional(transfer->fraction) : std::nullopt);
 }
 

@@ -9,7 +9,8 @@
 
 namespace tessera {
 
-class AppModel;
+class CopyRun;
+class Verdict;
 
 // Tells the desktop how a run goes while the editor works elsewhere: a notification when the
 // reel check's verdict arrives or a run stops with a failure, and the copy's progress on the
@@ -22,8 +23,8 @@ public:
     // The desktop file the launcher entry belongs to.
     static constexpr auto desktopFile = "com.kestrel.Tessera.desktop";
 
-    DesktopFeedback(AppModel *model, QDBusConnection bus = QDBusConnection::sessionBus(),
-                    QObject *parent = nullptr);
+    DesktopFeedback(CopyRun *run, Verdict *verdict,
+                    QDBusConnection bus = QDBusConnection::sessionBus(), QObject *parent = nullptr);
 
 private:
     void phaseChanged();
@@ -31,7 +32,8 @@ private:
     void notify(const QString &summary, const QString &body);
     void showProgress(std::optional<double> fraction);
 
-    QPointer<AppModel> m_model;
+    QPointer<CopyRun> m_run;
+    QPointer<Verdict> m_verdict;
     QDBusConnection m_bus;
     QString m_lastNotice; // what was last told, so that a verdict polled again is told once
     bool m_progressShown = false;

@@ -1,0 +1,87 @@
+// The confirm step's gates and problems, with real movies and the real stand-in's reel list.
+
+#include "tests/app/ModelFixture.h"
+
+using namespace tessera;
+using namespace tessera::testing;
+
+class ConfirmationTest : public QObject
+{
+    Q_OBJECT
+    ModelFixture f;
+
+private Q_SLOTS:
+    void initTestCase() { f.makeMovies(); }
+    void init() { f.setUp(); }
+    void cleanup() { f.tearDown(); }
+
+    // The gates between the steps: one message at a time, in order.
+    void gatesInOrder()
+    {
+        auto model = f.makeModel();
+        Intake &intake = *model->intake();
+        ReelChoice &reels = *model->reels();
+        const Confirmation &confirmation = *model->confirmation();
+        model->add({f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1_surtitles.mov")),
+                    f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1_surtitles_b.mov"))});
+        intake.setSurface(intake.files().at(1).id, QStringLiteral("surtitles"));
+        model->identity()->setEditor(QString(61, u'x'));
+        QVERIFY(!model->canContinue());
+        model->identity()->setEditor(QString(60, u'x'));
+        QVERIFY(model->canContinue());
+        model->goToConfirm();
+        QTRY_VERIFY(!reels.reels().isEmpty() && !intake.checkingFiles());
+
+        reels.setSelectedReel(std::nullopt);
+        QCOMPARE(confirmation.submitBlockerText(), u"Pick the reel.");
+        reels.pickReel(QStringLiteral("recTST2"));
+        QCOMPARE(confirmation.submitBlockerText(), u"Check the reel first.");
+        reels.setReelConfirmed(true);
+        reels.pickReel(QStringLiteral("recTST2")); // the same reel keeps the confirmation
+        QVERIFY(reels.reelConfirmed());
+        reels.pickReel(QStringLiteral("recTST1"));
+        QVERIFY(!reels.reelConfirmed());
+        QCOMPARE(confirmation.submitBlockerText(),
+                 u"Two files point at the same surface. Change one of them.");
+        intake.setSurface(intake.files().at(1).id, QString());
+        QCOMPARE(confirmation.submitBlockerText(), u"Pick a surface for every file.");
+        intake.remove(intake.files().at(1));
+        model->confirmation()->setNote(QString(2001, u'n'));
+        QCOMPARE(confirmation.submitBlockerText(),
+                 u"The note is too long (2000 characters at most).");
+        model->confirmation()->setNote(QString(2000, u'n'));
+        QVERIFY(confirmation.canSubmit());
+        model->identity()->setEditor(QString(61, u'x'));
+        QCOMPARE(confirmation.submitBlockerText(), u"Say who you are on the first step.");
+    }
+
+    // A movie of another reel, dropped from today's folder on the NAS, blocks the run.
+    void otherReelsMovieBlocksTheRun()
+    {
+        auto model = f.makeModel();
+        Intake &intake = *model->intake();
+        model->add({f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1 surtitles.mov"))});
+        model->goToConfirm();
+        const QString day = f.dayFolder(*model);
+        QVERIFY(QDir().mkpath(day));
+        const QString theirs = day + QStringLiteral("/00_TST_Reel2_surtitles_v") +
+                               model->confirmation()->version() + ".mov";
+        QVERIFY(QFile::copy(f.movie("surtitles.mov"), theirs));
+        model->add({QUrl::fromLocalFile(theirs)});
+        QTRY_VERIFY(!model->reels()->reels().isEmpty() && !intake.checkingFiles());
+        model->reels()->pickReel(QStringLiteral("recTST1"));
+        model->reels()->setReelConfirmed(true);
+        intake.setSurface(intake.files().at(1).id, QStringLiteral("awall"));
+        QVERIFY(model->confirmation()->fileProblems().at(1).contains(
+            QStringLiteral("00_TST_Reel2_surtitles_v") + model->confirmation()->version() +
+            QStringLiteral(".mov already belongs to 00_TST_Reel2.")));
+        QCOMPARE(model->confirmation()->submitBlockerText(),
+                 u"Fix the problems in red, then drop the files again.");
+        model->startCopy();
+        QCOMPARE(model->step(), Step::confirm);
+        QCOMPARE(filesBelow(day).size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(ConfirmationTest)
+#include "ConfirmationTest.moc"

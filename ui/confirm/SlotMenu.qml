@@ -1,0 +1,77 @@
+import QtQuick
+import QtQuick.Controls.Basic as B
+import Tessera
+import Tessera.Controls
+
+// A movie's surface: the "Pick" or "Clash" badge, and a borderless menu of the six surfaces.
+Row {
+    id: slot
+    required property Confirmation confirmation
+    required property Intake intake
+    property string fileID
+    property string surface
+    property string surfaceLabel
+    property string proxyLabel
+    property string badge // "Pick", "Clash" or nothing
+
+    spacing: 8
+    StatusMark {
+        anchors.verticalCenter: parent.verticalCenter
+        visible: slot.badge.length > 0
+        tone: slot.badge === "Clash" ? "problem" : "warning"
+        word: slot.badge
+    }
+    B.AbstractButton {
+        id: opener
+        anchors.verticalCenter: parent.verticalCenter
+        padding: 2
+        focusPolicy: Qt.StrongFocus
+        text: slot.surface.length > 0 ? slot.surfaceLabel : "CHOOSE"
+        Accessible.role: Accessible.ButtonMenu
+        Accessible.name: text
+        Accessible.onPressAction: if (enabled) clicked()
+        contentItem: Row {
+            spacing: 4
+            SurfaceName {
+                anchors.verticalCenter: parent.verticalCenter
+                visible: slot.surface.length > 0
+                surface: slot.surface
+                label: slot.surfaceLabel
+                proxyLabel: slot.proxyLabel
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                visible: slot.surface.length === 0
+                text: "CHOOSE"
+                color: Theme.ink
+                font.pixelSize: 12
+                font.weight: Font.DemiBold
+                font.letterSpacing: 0.8
+            }
+            Symbol {
+                anchors.verticalCenter: parent.verticalCenter
+                name: "chevron.right"
+                rotation: 90
+                size: 8
+                color: Theme.muted
+            }
+        }
+        background: Rectangle {
+            color: opener.hovered || opener.visualFocus ? Theme.hover : "transparent"
+        }
+        onClicked: menu.popup(opener, 0, opener.height)
+    }
+    B.Menu {
+        id: menu
+        Repeater {
+            model: slot.confirmation.surfaces
+            B.MenuItem {
+                required property var modelData
+                text: modelData.label
+                Accessible.name: text
+                Accessible.onPressAction: if (enabled) triggered()
+                onTriggered: slot.intake.setSurface(slot.fileID, modelData.surface)
+            }
+        }
+    }
+}

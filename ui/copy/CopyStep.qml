@@ -1,0 +1,174 @@
+import QtQuick
+import QtQuick.Controls.Basic as B
+import QtQuick.Layouts
+import Tessera
+import Tessera.Controls
+
+// The third step: where the run stands, the transfer, the reel check's result, every file, and
+// the buttons to stop, retry or go on.
+Item {
+    id: step
+    required property AppModel app
+    readonly property CopyRun run: app.run
+    readonly property Verdict verdict: app.verdict
+    readonly property int phase: run.phase
+    readonly property bool submitted: !isNaN(verdict.submittedAt.getTime())
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.margins: 20
+            Layout.bottomMargin: 14
+            spacing: 32
+            Fact { label: "Reel"; value: step.run.reelName }
+            Fact { label: "Version"; value: step.run.version }
+            Item { Layout.fillWidth: true }
+            CheckStatus { run: step.run; verdict: step.verdict }
+        }
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: Theme.line
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+            Layout.topMargin: 14
+            spacing: 10
+
+            Message {
+                Layout.fillWidth: true
+                visible: step.phase === Phase.Failed
+                tone: "problem"
+                text: step.run.failureMessage
+            }
+            Message {
+                Layout.fillWidth: true
+                visible: step.run.planningLine.length > 0
+                tone: "muted"
+                text: step.run.planningLine + "…"
+            }
+            Message {
+                Layout.fillWidth: true
+                visible: step.verdict.healthDegraded && step.phase !== Phase.Finished
+                tone: "warning"
+                text: step.submitted ? step.verdict.healthDegradedMessage
+                      : "VX9 can't check reels right now. Tessera still copies and submits your files; the check will run when it's back. Vesko has been told."
+            }
+            Message {
+                Layout.fillWidth: true
+                visible: step.phase === Phase.Confirming
+                tone: "warning"
+                text: "Checking whether VX9 got it…"
+            }
+            TransferPanel {
+                Layout.fillWidth: true
+                visible: step.run.transfer !== undefined && step.run.transfer !== null
+                transfer: step.run.transfer
+            }
+            ResultView {
+                Layout.fillWidth: true
+                verdict: step.verdict
+                shown: step.phase === Phase.Waiting || step.phase === Phase.Finished
+            }
+        }
+
+        B.ScrollView {
+            id: scroller
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.topMargin: 10
+            contentWidth: availableWidth
+            clip: true
+            ColumnLayout {
+                width: scroller.availableWidth
+                spacing: 10
+                FilesSection {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 20
+                    Layout.rightMargin: 20
+                    run: step.run
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 20
+                    Layout.rightMargin: 20
+                    Layout.bottomMargin: 16
+                    visible: step.run.originalsOutcome.length > 0
+                    spacing: 4
+                    Label { text: "Your originals" }
+                    Repeater {
+                        model: step.run.originalsOutcome
+                        TextLine {
+                            required property string modelData
+                            Layout.fillWidth: true
+                            text: modelData
+                            color: Theme.ink
+                            font.pixelSize: 12
+                            wrapMode: Text.Wrap
+                        }
+                    }
+                }
+            }
+        }
+
+        Footer {
+            Layout.fillWidth: true
+            visible: [Phase.Copying, Phase.Waiting, Phase.Finished, Phase.Failed].includes(step.phase)
+            TextLine {
+                Layout.fillWidth: true
+                visible: step.phase === Phase.Waiting
+                text: "The reel check is running on VX9. The result shows here."
+                color: Theme.muted
+                font.pixelSize: 12
+                wrapMode: Text.Wrap
+            }
+            Item {
+                Layout.fillWidth: true
+                visible: step.phase !== Phase.Waiting
+            }
+            SquareButton {
+                visible: step.phase === Phase.Copying
+                text: "Stop"
+                onClicked: step.run.stop()
+            }
+            SquareButton {
+                visible: step.phase === Phase.Finished && step.verdict.status === "Ready for QLab"
+                text: "Submit another reel"
+                primary: true
+                tip: "Starts fresh with your name kept."
+                onClicked: step.app.startOver()
+            }
+            SquareButton {
+                visible: step.phase === Phase.Finished && step.verdict.status !== "Ready for QLab"
+                text: "Submit fixed files"
+                primary: true
+                tip: "Goes back to the first step with the same reel."
+                onClicked: step.app.submitFixedFiles()
+            }
+            SquareButton {
+                visible: step.phase === Phase.Failed
+                text: "Start over"
+                onClicked: step.app.startOver()
+            }
+            SquareButton {
+                visible: step.phase === Phase.Failed
+                text: "Try again"
+                primary: true
+                onClicked: step.run.run()
+            }
+        }
+    }
+
+    // "Try again" is the default button after a failure.
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: step.phase === Phase.Failed && !step.app.help.open
+        onActivated: step.run.run()
+    }
+}
