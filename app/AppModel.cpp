@@ -105,8 +105,11 @@ void AppModel::wire()
         if (m_step == Step::confirm)
             m_intake->refreshChecks();
     });
+    // A dropped EDL is a new one; taking it back takes that back too.
     connect(m_intake, &Intake::edlDropped, m_confirmation,
             [this] { m_confirmation->setNewEDL(true); });
+    connect(m_intake, &Intake::edlRemoved, m_confirmation,
+            [this] { m_confirmation->setNewEDL(false); });
     connect(m_reels, &ReelChoice::reelsLoaded, this, [this] {
         if (m_step == Step::confirm)
             m_reels->preselect();

@@ -194,6 +194,14 @@ void Intake::remove(const QString &fileID)
     setFiles(files);
 }
 
+void Intake::removeEDL()
+{
+    if (!m_edl)
+        return;
+    setEDL(std::nullopt);
+    Q_EMIT edlRemoved();
+}
+
 void Intake::setSlot(const DroppedFile &file, const std::optional<Slot> &slot)
 {
     QList<DroppedFile> files = m_files;

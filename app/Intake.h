@@ -53,6 +53,8 @@ public:
     void add(const QList<QUrl> &urls);
     void remove(const DroppedFile &file);
     Q_INVOKABLE void remove(const QString &fileID);
+    // Takes back the dropped EDL.
+    Q_INVOKABLE void removeEDL();
     void setSlot(const DroppedFile &file, const std::optional<Slot> &slot);
     // From the surface menu: a surface's raw value ("awall" …) at full size; "" clears it.
     Q_INVOKABLE void setSurface(const QString &fileID, const QString &surface);
@@ -82,8 +84,9 @@ Q_SIGNALS:
     // The files' locations changed (which calls for new readings on the confirm step).
     void locationsChanged();
     void edlChanged();
-    // A drop brought an EDL.
+    // A drop brought an EDL, or the editor took it back.
     void edlDropped();
+    void edlRemoved();
     void dropMessageChanged();
     void checkingFilesChanged();
     // A reading arrived, the drop folder or the expected sizes changed: the problems may differ.

@@ -111,6 +111,7 @@ QCoro::Task<> ReelChoice::load(QPointer<ReelChoice> self, Task task)
     }
     if (result.error().is<APIError::Unreachable>())
         Q_EMIT self->serviceReached(false);
+    self->m_listed = false;
     self->setReelList(self->m_reels, result.error().description(), false);
 }
 
@@ -120,6 +121,7 @@ void ReelChoice::takeReels(const QList<Reel> &answer)
     for (const Reel &reel : answer)
         if (Naming::isValidReelKey(reel.name))
             reels << reel;
+    m_listed = true;
     setReelList(reels, std::nullopt, false);
     if (m_selectedReel) {
         const auto same = std::find_if(reels.begin(), reels.end(), [&](const Reel &reel) {
@@ -180,6 +182,12 @@ QVariantList ReelChoice::reelsForView() const
 QVariantList ReelChoice::foundReels() const
 {
     return forView(ReelSearch::filter(m_reels, m_query));
+}
+
+bool ReelChoice::noReelMatches() const
+{
+    const bool listThere = !m_reels.isEmpty() || (m_listed && !m_loadingReels && !m_reelsError);
+    return listThere && ReelSearch::filter(m_reels, m_query).isEmpty();
 }
 
 QVariantMap ReelChoice::selectedReelForView() const

@@ -21,6 +21,7 @@ class ReelChoice : public QObject
     Q_OBJECT
     Q_PROPERTY(QVariantList reels READ reelsForView NOTIFY reelsChanged)
     Q_PROPERTY(QVariantList foundReels READ foundReels NOTIFY foundReelsChanged)
+    Q_PROPERTY(bool noReelMatches READ noReelMatches NOTIFY foundReelsChanged)
     Q_PROPERTY(QString reelsError READ reelsErrorText NOTIFY reelsChanged)
     Q_PROPERTY(bool loadingReels READ loadingReels NOTIFY reelsChanged)
     Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
@@ -67,6 +68,9 @@ public:
 
     QVariantList reelsForView() const;
     QVariantList foundReels() const;
+    // The search finds nothing in a list that is there: "No reel matches.", also when the
+    // service's list came empty.
+    bool noReelMatches() const;
     QString reelsErrorText() const { return m_reelsError.value_or(QString()); }
     QVariantMap selectedReelForView() const;
     QVariantMap keptReelForView() const;
@@ -93,6 +97,7 @@ private:
     QList<Reel> m_reels;
     std::optional<QString> m_reelsError;
     bool m_loadingReels = false;
+    bool m_listed = false; // the last answer was a list
     QString m_query;
     std::optional<Reel> m_selectedReel;
     bool m_reelConfirmed = false;

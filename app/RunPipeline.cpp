@@ -1,6 +1,8 @@
 #include "app/RunPipeline.h"
 
 #include "app/CopyRun.h"
+#include "app/Relay.h"
+#include "core/copy/DayFolder.h"
 #include "core/copy/OriginalRenamePlanner.h"
 #include "core/copy/SafeCopier.h"
 #include "core/naming/Naming.h"
@@ -9,10 +11,6 @@
 #include <QFileInfo>
 #include <QtConcurrent>
 #include <qcoro/qcorofuture.h>
-
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
 
 namespace tessera {
 
@@ -45,33 +43,6 @@ auto attempt(F &&work) -> Attempt<std::invoke_result_t<F>>
         return {std::nullopt, QString::fromLocal8Bit(error.what())};
     }
 }
-
-// Hands reports from a worker thread to the run on the main thread. Only the main thread looks
-// at the run pointer, and a report for a run that is gone or an attempt that is over is dropped.
-class Relay
-{
-public:
-    Relay(QPointer<CopyRun> run, std::shared_ptr<bool> cancelled)
-        : m_run(std::move(run))
-        , m_cancelled(std::move(cancelled))
-    {}
-
-    template<typename F>
-    static void post(const std::shared_ptr<Relay> &relay, F action)
-    {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [relay, action = std::move(action)] {
-                if (relay->m_run && !*relay->m_cancelled)
-                    action(relay->m_run.data());
-            },
-            Qt::QueuedConnection);
-    }
-
-private:
-    QPointer<CopyRun> m_run;
-    std::shared_ptr<bool> m_cancelled;
-};
 
 constexpr auto unreachableMessage = "Can't reach the NAS. Are you on the Kestrel network?";
 constexpr auto deniedMessage =
@@ -183,19 +154,13 @@ QCoro::Task<std::optional<QUrl>> RunPipeline::makeDayFolder(QUrl dropRoot)
 {
     const QString dayName = Naming::dayFolder(m_run->state().version);
     const QUrl dayFolder = CopyPlanner::appending(dropRoot, dayName);
-    auto dayJob = QtConcurrent::run([path = dayFolder.toLocalFile()] {
-        if (QFileInfo(path).isDir())
-            return QString();
-        if (::mkdir(QFile::encodeName(path).constData(), 0755) == 0 || QFileInfo(path).isDir())
-            return QString();
-        return QString::fromLocal8Bit(std::strerror(errno));
-    });
-    const QString dayError = co_await dayJob;
+    auto dayJob = QtConcurrent::run([dayFolder] { return DayFolder::make(dayFolder); });
+    const std::optional<QString> dayError = co_await dayJob;
     if (!alive())
         co_return std::nullopt;
-    if (!dayError.isEmpty()) {
+    if (dayError) {
         fail(QStringLiteral("Couldn't make today's folder on the NAS (%1): %2")
-                 .arg(dayName, dayError));
+                 .arg(dayName, *dayError));
         co_return std::nullopt;
     }
     co_return dayFolder;
@@ -207,7 +172,8 @@ QCoro::Task<std::optional<QList<CopyAction>>> RunPipeline::plan(QUrl dayFolder, 
     m_run->setPhase({Phase::Kind::planning, {}});
     const QString planning = QStringLiteral("Checking what's already on the NAS");
     m_run->setPlanningLine(planning);
-    const auto relay = std::make_shared<Relay>(m_run, m_task.cancelled);
+    const auto relay = std::make_shared<Relay<CopyRun>>(m_run, m_task.cancelled);
+    const auto closeRelay = qScopeGuard([relay] { relay->close(); });
     const auto inspector = m_run->inspector();
     const QList<CopyItem> items = m_run->state().items(true);
     const QString reelName = m_run->state().reel.name;
@@ -216,7 +182,7 @@ QCoro::Task<std::optional<QList<CopyAction>>> RunPipeline::plan(QUrl dayFolder, 
             return CopyPlanner::plan(
                 items, reelName, dayFolder, dropRoot, *inspector,
                 [&](int position, int count, const QString &) {
-                    Relay::post(relay, [=](CopyRun *run) {
+                    Relay<CopyRun>::post(relay, [=](CopyRun *run) {
                         run->setPlanningLine(
                             planning + QStringLiteral(" · %1 of %2").arg(position).arg(count));
                     });
@@ -327,7 +293,8 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
     const double whole = size > 0 ? double(size) : 1.0;
     m_run->setRow(name, FileState::copying, 0);
     m_run->updateTransfer(index, 0, 0, false);
-    const auto relay = std::make_shared<Relay>(m_run, m_task.cancelled);
+    const auto relay = std::make_shared<Relay<CopyRun>>(m_run, m_task.cancelled);
+    const auto closeRelay = qScopeGuard([relay] { relay->close(); });
     const auto cancel = m_cancel;
     // The line just shown counts as the throttle's first yes, so that the first chunk does not
     // update it again a few milliseconds later.
@@ -335,7 +302,7 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
     throttle->ready(true);
     const SafeCopier::Progress copied = [=](qint64 done) {
         if (throttle->ready(done == size))
-            Relay::post(relay, [=](CopyRun *run) {
+            Relay<CopyRun>::post(relay, [=](CopyRun *run) {
                 run->setRow(name, FileState::copying, done / whole * 0.5);
                 run->updateTransfer(index, done, 0, false);
             });
@@ -343,7 +310,7 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
     };
     const SafeCopier::Progress checked = [=](qint64 done) {
         if (throttle->ready(done == size))
-            Relay::post(relay, [=](CopyRun *run) {
+            Relay<CopyRun>::post(relay, [=](CopyRun *run) {
                 run->setRow(name, FileState::verifying, 0.5 + done / whole * 0.5);
                 run->updateTransfer(index, size, done, true);
             });

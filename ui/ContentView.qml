@@ -4,9 +4,15 @@ import Tessera
 import Tessera.Controls
 
 // The window's root: header, a rule, and the body of the current step; the help sheet on top.
+// Files dropped anywhere on the window go in as on the drop step's box.
 Item {
     id: content
     required property AppModel model
+
+    FileDropArea {
+        anchors.fill: parent
+        model: content.model
+    }
 
     ColumnLayout {
         anchors.fill: parent

@@ -55,6 +55,20 @@ private Q_SLOTS:
         QCOMPARE(confirmation.submitBlockerText(), u"Say who you are on the first step.");
     }
 
+    // "No reel matches." when the search finds nothing, also in a list that came empty.
+    void reelSearchSaysWhenNothingMatches()
+    {
+        auto model = f.makeModel();
+        ReelChoice &reels = *model->reels();
+        QVERIFY(!reels.noReelMatches()); // nothing asked yet
+        reels.takeReels({});
+        QVERIFY(reels.noReelMatches());
+        reels.takeReels({{QStringLiteral("recTST1"), reel1}});
+        QVERIFY(!reels.noReelMatches());
+        reels.setQuery(QStringLiteral("CAB"));
+        QVERIFY(reels.noReelMatches());
+    }
+
     // A movie of another reel, dropped from today's folder on the NAS, blocks the run.
     void otherReelsMovieBlocksTheRun()
     {

@@ -1,7 +1,10 @@
 // The copy-and-submit run against the real stand-in service and a local folder standing for the
 // NAS: every test asserts what is on disk and what the stand-in holds.
 
+#include "app/Relay.h"
 #include "tests/app/ModelFixture.h"
+
+#include <thread>
 
 using namespace tessera;
 using namespace tessera::testing;
@@ -111,6 +114,34 @@ private Q_SLOTS:
                  u"The NAS is connected but the folder Halcyon_Drop/Reels isn't there. Ask "
                  u"production to check the share.");
         QCOMPARE(filesBelow(bare), QStringList());
+    }
+
+    // A worker's report that reaches the main thread after its stage ended, or after its task was
+    // abandoned, changes nothing: a finished stage never speaks again.
+    void lateReportsChangeNothing()
+    {
+        QObject target;
+        const auto abandoned = std::make_shared<bool>(false);
+        const auto relay = std::make_shared<Relay<QObject>>(&target, abandoned);
+        int delivered = 0;
+        const auto report = [&] {
+            std::thread([&] {
+                Relay<QObject>::post(relay, [&](QObject *) { ++delivered; });
+            }).join();
+        };
+        report();
+        QCoreApplication::processEvents();
+        QCOMPARE(delivered, 1);
+        report(); // queued while the stage goes on, delivered after it ended
+        relay->close();
+        QCoreApplication::processEvents();
+        QCOMPARE(delivered, 1);
+
+        const auto other = std::make_shared<Relay<QObject>>(&target, abandoned);
+        std::thread([&] { Relay<QObject>::post(other, [&](QObject *) { ++delivered; }); }).join();
+        *abandoned = true;
+        QCoreApplication::processEvents();
+        QCOMPARE(delivered, 1);
     }
 
     // Copy progress reaches the main thread about five times a second; the last report always.

@@ -50,6 +50,12 @@ private Q_SLOTS:
         QCOMPARE(intake.filesModel()->rowCount(), 3);
         model->intake()->remove(intake.files().at(1));
         QCOMPARE(intake.files().size(), 2);
+
+        // The EDL taken back, and with it the tick that a new EDL comes.
+        model->intake()->removeEDL();
+        QCOMPARE(intake.edl(), std::nullopt);
+        QVERIFY(!model->confirmation()->newEDL());
+        QCOMPARE(intake.files().size(), 2);
     }
 };
 

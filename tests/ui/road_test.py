@@ -85,6 +85,10 @@ def main():
 
         w.find("All good. The reel is ready for QLab.", "label", 90 * SCALE)
         w.find("Ready for QLab", "label")
+        # No line of a finished stage is left: neither the planning line nor the progress line.
+        stale = [n for n in w.names() if n.startswith("Checking what's already on the NAS")
+                 or re.match(r"(Copying|Checking copy) \d+ of \d+ · ", n)]
+        check(not stale, "lines left from finished stages: %s" % stale)
         w.find("3 files on the NAS. Size and checksum match.", "label")
         w.find("Renamed 3 originals to match the NAS.", "label")
         w.press("Show files")

@@ -52,7 +52,7 @@ ColumnLayout {
     }
     TextLine {
         Layout.leftMargin: 16
-        visible: picker.hasReels && picker.reels.foundReels.length === 0
+        visible: picker.reels.noReelMatches
         text: "No reel matches."
         color: Theme.muted
         font.pixelSize: 12

@@ -153,7 +153,7 @@ Item {
                         visible: step.intake.edlFileName.length > 0
                         fileName: step.intake.edlFileName
                         detail: "EDL"
-                        removable: false
+                        onRemove: step.intake.removeEDL()
                     }
                 }
             }

@@ -10,7 +10,6 @@ Item {
     property string slotLabel
     property string slotProxyLabel
     property string detail
-    property bool removable: true
     signal remove()
 
     implicitHeight: row.implicitHeight + 12
@@ -39,7 +38,6 @@ Item {
         }
         Item { Layout.fillWidth: true }
         LinkButton {
-            visible: line.removable
             text: "Remove"
             tint: Theme.muted
             contentItem: Symbol {
