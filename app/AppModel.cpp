@@ -2,6 +2,7 @@
 
 #include "app/BuildInfo.h"
 #include "app/Demo.h"
+#include "app/RunRecord.h"
 #include "core/copy/CopyPlanner.h"
 #include "core/naming/VersionStamp.h"
 #include "core/reelcheck/NetworkTransport.h"
@@ -11,6 +12,9 @@
 namespace tessera {
 
 namespace {
+
+// The settings key of the run in progress.
+const QString runKey = QStringLiteral("runInProgress");
 
 QString runningSystemVersion()
 {
@@ -132,6 +136,10 @@ void AppModel::wire()
     connect(m_run, &CopyRun::followWanted, m_verdict, &Verdict::follow);
     connect(m_verdict, &Verdict::concluded, m_run, &CopyRun::conclude);
 
+    // The run outlives a crash, a quit or a restart until its verdict is in.
+    connect(m_run, &CopyRun::stateChanged, this, &AppModel::keepRun);
+    connect(m_verdict, &Verdict::concluded, this, [this] { m_settings.store(runKey, {}); });
+
     // What a help request tells of the editor's situation.
     connect(this, &AppModel::stepChanged, m_help, &HelpDesk::contextChanged);
     for (auto signal : {&Intake::filesChanged, &Intake::edlChanged, &Intake::dropMessageChanged})
@@ -208,6 +216,7 @@ void AppModel::startCopy()
     if (!state || !m_confirmation->canSubmit())
         return;
     state->key = newSubmissionKey();
+    state->stampFiles();
     m_verdict->reset();
     m_run->start(*state);
     setStep(Step::copy);
@@ -222,6 +231,40 @@ void AppModel::clearRun()
     m_confirmation->setNewEDL(false);
     m_confirmation->setNote(QString());
     setStep(Step::drop);
+}
+
+void AppModel::keepRun()
+{
+    const RunState &state = m_run->state();
+    m_settings.store(runKey, state.key.isEmpty()
+                                 ? QVariant()
+                                 : QVariant(QString::fromUtf8(RunRecord::write(state))));
+}
+
+void AppModel::restoreRun()
+{
+    // A demo takes up nothing, as it keeps nothing.
+    if (Demo::isAsked())
+        return;
+    const QVariant kept = m_settings.value(runKey);
+    if (!kept.isValid())
+        return;
+    const auto state = RunRecord::read(kept.toString().toUtf8());
+    if (!state) {
+        m_settings.store(runKey, {});
+        return;
+    }
+    m_intake->setDropped(state->files, state->edl);
+    m_reels->setKeptReel(std::nullopt);
+    m_reels->setSelectedReel(state->reel);
+    m_confirmation->setVersion(state->version);
+    m_confirmation->setNewEDL(state->newEDL);
+    m_confirmation->setNote(state->note);
+    m_verdict->reset();
+    if (state->submissionID)
+        m_verdict->begin(state->submissionNumber, state->submittedAt.value_or(QDateTime()));
+    setStep(Step::copy);
+    m_run->restore(*state);
 }
 
 void AppModel::startOver()

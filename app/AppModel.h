@@ -98,6 +98,9 @@ public:
     Q_INVOKABLE void submitFixedFiles();
     // Forgets the run and its files and goes back to the drop step.
     void clearRun();
+    // Takes up the run kept from before Tessera was closed, if there is one: first at start-up.
+    // A kept run that cannot be read is dropped.
+    void restoreRun();
     Q_INVOKABLE void loadDemoIfAsked();
 
     void setStep(Step step);
@@ -116,6 +119,8 @@ Q_SIGNALS:
 
 private:
     void wire();
+    // The run in progress, kept in the settings at each milestone until it ends.
+    void keepRun();
     void setVX9OK(bool reached);
 
     Settings m_settings;

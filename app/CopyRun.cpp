@@ -31,6 +31,7 @@ void CopyRun::endWork()
 void CopyRun::start(const RunState &state)
 {
     m_state = state;
+    m_resumable = true;
     Q_EMIT stateChanged();
     setRows(state.rows());
     setShowFiles(true);
@@ -38,8 +39,34 @@ void CopyRun::start(const RunState &state)
     Q_EMIT originalsOutcomeChanged();
 }
 
+void CopyRun::restore(const RunState &state)
+{
+    start(state);
+    for (FileRow &row : m_rows)
+        if (state.verified.contains(row.finalName))
+            row.state = FileState::done;
+    publishRows();
+    if (state.submissionID) {
+        setShowFiles(false);
+        return awaitVerdict();
+    }
+    if (const auto changed = state.firstChangedFile()) {
+        m_resumable = false;
+        return setPhase(Phase::failed(
+            QStringLiteral("%1 changed or moved since you pressed Copy and submit, so Tessera "
+                           "can't carry on with this run. Press Start over and drop the files "
+                           "again.")
+                .arg(*changed)));
+    }
+    setPhase(Phase::failed(QStringLiteral("Tessera was closed before the reel was submitted. "
+                                          "Files already checked are on the NAS. Press Try again "
+                                          "to carry on.")));
+}
+
 void CopyRun::run()
 {
+    if (!m_resumable)
+        return;
     if (m_rehearsal)
         return m_rehearsal();
     // The task before is over; its copy stops too rather than race the new run to the NAS.
@@ -58,6 +85,7 @@ void CopyRun::clear()
 {
     endWork();
     m_state = {};
+    m_resumable = true;
     Q_EMIT stateChanged();
     setRows({});
     setPlanningLine(std::nullopt);
@@ -147,10 +175,10 @@ void CopyRun::endTransfer()
     setTransfer(std::nullopt);
 }
 
-void CopyRun::placed(const QString &finalName, qint64 size, const QString &digest)
+void CopyRun::placed(const QString &finalName, qint64 size, const RunState::Verified &copy)
 {
     m_meter.fileDone(size);
-    m_state.verified.insert(finalName, digest);
+    m_state.verified.insert(finalName, copy);
     setRow(finalName, FileState::done);
     Q_EMIT stateChanged();
 }

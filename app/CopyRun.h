@@ -29,6 +29,7 @@ class CopyRun : public QObject
     Q_PROPERTY(tessera::Workflow::PhaseKind phase READ phaseKind NOTIFY phaseChanged)
     Q_PROPERTY(QString failureMessage READ failureMessage NOTIFY phaseChanged)
     Q_PROPERTY(bool busy READ isBusy NOTIFY phaseChanged)
+    Q_PROPERTY(bool canTryAgain READ canTryAgain NOTIFY phaseChanged)
     Q_PROPERTY(QString reelName READ reelName NOTIFY stateChanged)
     Q_PROPERTY(QString version READ version NOTIFY stateChanged)
     Q_PROPERTY(QString planningLine READ planningLineText NOTIFY planningLineChanged)
@@ -60,6 +61,12 @@ public:
 
     // Takes up a new run: its rows, nothing shown of an earlier one. run() then starts it.
     void start(const RunState &state);
+    // Takes up a run kept from before Tessera was closed: one the service has goes on to its
+    // verdict; else it waits for "Try again", unless a dropped file changed since, when only
+    // "Start over" helps.
+    void restore(const RunState &state);
+    // "Try again" can carry the run on.
+    bool canTryAgain() const { return m_resumable; }
     // "Try again": restarts the pipeline, which carries on from what is on the NAS.
     Q_INVOKABLE void run();
     // "Stop": the copy stops at its next progress report and the run before its next action.
@@ -82,8 +89,8 @@ public:
     void beginTransfer(const QList<qint64> &sizes);
     void updateTransfer(int index, qint64 copied, qint64 verified, bool checking);
     void endTransfer();
-    // A file is on the NAS under its final name, with this digest.
-    void placed(const QString &finalName, qint64 size, const QString &digest);
+    // A file is on the NAS under its final name, verified.
+    void placed(const QString &finalName, qint64 size, const RunState::Verified &copy);
     void reachedNAS(bool reached) { Q_EMIT nasReached(reached); }
     void foundDropFolder(const QUrl &dropRoot) { Q_EMIT dropFolderFound(dropRoot); }
     void wantHealth() { Q_EMIT healthCheckWanted(); }
@@ -142,6 +149,7 @@ private:
     std::shared_ptr<CancelFlag> m_cancel = std::make_shared<CancelFlag>();
     std::shared_ptr<DiskInspector> m_inspector = std::make_shared<DiskInspector>();
     std::function<void()> m_rehearsal;
+    bool m_resumable = true;
     NASSignIn *m_signIn = nullptr;
     KeyedListModel *m_rowsModel = nullptr;
 };

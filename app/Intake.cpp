@@ -112,6 +112,12 @@ void Intake::setFiles(QList<DroppedFile> files)
         Q_EMIT locationsChanged();
 }
 
+void Intake::setDropped(QList<DroppedFile> files, const std::optional<QUrl> &edl)
+{
+    setFiles(std::move(files));
+    setEDL(edl);
+}
+
 void Intake::setEDL(const std::optional<QUrl> &edl)
 {
     if (change(m_edl, edl))

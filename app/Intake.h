@@ -67,6 +67,8 @@ public:
     // The editor's files that were renamed on this computer now point at their new names.
     void relocate(const QList<std::pair<QUrl, QUrl>> &moves);
     void setFiles(QList<DroppedFile> files);
+    // The files and the EDL of a run taken up again.
+    void setDropped(QList<DroppedFile> files, const std::optional<QUrl> &edl);
     void setExportSizes(const ExportRules::SizeTable &sizes);
     void setDropFolderLookup(DropFolderLookup lookup) { m_lookup = std::move(lookup); }
     // A drop folder found by other means, the run's mount.

@@ -28,6 +28,12 @@ struct Attempt
     QString error;
 };
 
+// The digest of what was placed and the file's stamp on the NAS right after.
+RunState::Verified verifiedCopy(const QString &digest, const QUrl &placed)
+{
+    return {digest, FileStamp::of(placed).value_or(FileStamp::unknown())};
+}
+
 template<typename F>
 auto attempt(F &&work) -> Attempt<std::invoke_result_t<F>>
 {
@@ -50,6 +56,25 @@ constexpr auto deniedMessage =
     "Network, turn on Tessera, then press Try again.";
 constexpr auto noDropFolderMessage = "The NAS is connected but the folder Halcyon_Drop/Reels isn't "
                                      "there. Ask production to check the share.";
+
+// Digests kept from before Tessera was closed spare reading the verified files again, as long as
+// the copy on the NAS and the original are as they were then.
+void rememberVerified(const RunState &state, const QList<CopyItem> &items, const QUrl &dayFolder,
+                      DiskInspector &inspector)
+{
+    for (auto it = state.verified.begin(); it != state.verified.end(); ++it) {
+        const QUrl placed = CopyPlanner::appending(dayFolder, it.key());
+        if (FileStamp::of(placed) != it->onNAS)
+            continue;
+        inspector.remember(placed, it->digest);
+        for (const CopyItem &item : items) {
+            const auto stamp = state.stamps.constFind(CopyPlanner::standardizedPath(item.source));
+            if (item.finalName == it.key() && !item.content && stamp != state.stamps.constEnd() &&
+                FileStamp::of(item.source) == *stamp)
+                inspector.remember(item.source, it->digest);
+        }
+    }
+}
 
 } // namespace
 
@@ -177,7 +202,8 @@ QCoro::Task<std::optional<QList<CopyAction>>> RunPipeline::plan(QUrl dayFolder, 
     const auto inspector = m_run->inspector();
     const QList<CopyItem> items = m_run->state().items(true);
     const QString reelName = m_run->state().reel.name;
-    auto planJob = QtConcurrent::run([=] {
+    auto planJob = QtConcurrent::run([=, state = m_run->state()] {
+        rememberVerified(state, items, dayFolder, *inspector);
         return attempt([&] {
             return CopyPlanner::plan(
                 items, reelName, dayFolder, dropRoot, *inspector,
@@ -273,8 +299,10 @@ QCoro::Task<bool> RunPipeline::write(CopyAction action, int index, qint64 size)
     const QString name = CopyPlanner::fileName(action.to);
     m_run->updateTransfer(index, 0, 0, true);
     m_run->setRow(name, FileState::verifying, 0.5);
-    auto writeJob = QtConcurrent::run(
-        [action] { return attempt([&] { return SafeCopier::write(action.data, action.to); }); });
+    auto writeJob = QtConcurrent::run([action] {
+        return attempt(
+            [&] { return verifiedCopy(SafeCopier::write(action.data, action.to), action.to); });
+    });
     const auto written = co_await writeJob;
     if (!alive())
         co_return false;
@@ -282,7 +310,7 @@ QCoro::Task<bool> RunPipeline::write(CopyAction action, int index, qint64 size)
         m_run->setRow(name, FileState::failed);
         co_return fail(written.error);
     }
-    m_run->inspector()->remember(action.to, *written.value);
+    m_run->inspector()->remember(action.to, written.value->digest);
     m_run->placed(name, size, *written.value);
     co_return true;
 }
@@ -317,7 +345,10 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
         return !cancel->isSet();
     };
     auto copyJob = QtConcurrent::run([=] {
-        return attempt([&] { return SafeCopier::copy(action.from, action.to, copied, checked); });
+        return attempt([&] {
+            return verifiedCopy(SafeCopier::copy(action.from, action.to, copied, checked),
+                                action.to);
+        });
     });
     const auto result = co_await copyJob;
     if (!alive())
@@ -326,8 +357,8 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
         m_run->setRow(name, FileState::failed);
         co_return fail(result.error);
     }
-    m_run->inspector()->remember(action.from, *result.value);
-    m_run->inspector()->remember(action.to, *result.value);
+    m_run->inspector()->remember(action.from, result.value->digest);
+    m_run->inspector()->remember(action.to, result.value->digest);
     m_run->placed(name, size, *result.value);
     co_return true;
 }

@@ -80,6 +80,34 @@ QList<FileRow> RunState::rows() const
     return rows;
 }
 
+void RunState::stampFiles()
+{
+    stamps.clear();
+    QList<QUrl> urls;
+    for (const DroppedFile &file : files)
+        urls << file.url;
+    if (edl)
+        urls << *edl;
+    for (const QUrl &url : std::as_const(urls))
+        stamps.insert(CopyPlanner::standardizedPath(url),
+                      FileStamp::of(url).value_or(FileStamp::unknown()));
+}
+
+std::optional<QString> RunState::firstChangedFile() const
+{
+    QList<QUrl> urls;
+    for (const DroppedFile &file : files)
+        urls << file.url;
+    if (edl)
+        urls << *edl;
+    for (const QUrl &url : std::as_const(urls)) {
+        const auto now = FileStamp::of(url);
+        if (!now || stamps.value(CopyPlanner::standardizedPath(url)) != *now)
+            return CopyPlanner::fileName(url);
+    }
+    return std::nullopt;
+}
+
 SubmissionRequest RunState::request() const
 {
     SubmissionRequest request;

@@ -22,17 +22,30 @@ namespace tessera {
 // run needs to carry on, so that it can be kept and taken up again.
 struct RunState
 {
+    // A file placed on the NAS under its final name: its digest, and its size and modification
+    // time there when it was verified.
+    struct Verified
+    {
+        QString digest;
+        FileStamp onNAS;
+
+        friend bool operator==(const Verified &, const Verified &) = default;
+    };
+
     Reel reel;
     QString version;
     QString key; // the submission's idempotency key, the same on every attempt
     QList<DroppedFile> files;
     std::optional<QUrl> edl;
+    // The dropped files' and the EDL's stamps when "Copy and submit" was pressed, by standardized
+    // path: a file that differs later was changed or moved since.
+    QMap<QString, FileStamp> stamps;
     bool newEDL = false;
     QString note;
     bool renameOriginals = true;
     EditorIdentity::Identity editor;
-    // Final names of the files verified on the NAS, with their digests.
-    QMap<QString, QString> verified;
+    // The files verified on the NAS, by final name.
+    QMap<QString, Verified> verified;
     std::optional<QString> submissionID;
     std::optional<qint64> submissionNumber;
     std::optional<QDateTime> submittedAt;
@@ -49,6 +62,10 @@ struct RunState
     // The rows of the copy step before anything happened: movies in surface order, then the EDL.
     QList<FileRow> rows() const;
     SubmissionRequest request() const;
+    // Takes the stamps of the dropped files and the EDL as they are now.
+    void stampFiles();
+    // The name of the first dropped file (or the EDL) that is missing or differs from its stamp.
+    std::optional<QString> firstChangedFile() const;
 
     friend bool operator==(const RunState &, const RunState &) = default;
 };

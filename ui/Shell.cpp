@@ -55,6 +55,7 @@ QQuickWindow *Shell::window() const
 
 void Shell::start(const QList<QUrl> &pending)
 {
+    m_model.restoreRun();
     if (!pending.isEmpty())
         m_model.add(pending);
     m_model.loadDemoIfAsked();

@@ -30,8 +30,9 @@ public:
     bool open();
     QQuickWindow *window() const;
 
-    // What the window's first showing does, in this order: the files that were opened on the
-    // application go to the model, then demo mode when asked for, else the Slack user list.
+    // What the window's first showing does, in this order: a run kept from before Tessera was
+    // closed is taken up, the files that were opened on the application go to the model (as if
+    // dropped on the window), then demo mode when asked for, else the Slack user list.
     void start(const QList<QUrl> &pending);
 
     // Files opened on the running application (another launch, the desktop): the window comes to

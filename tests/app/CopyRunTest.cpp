@@ -2,6 +2,7 @@
 // NAS: every test asserts what is on disk and what the stand-in holds.
 
 #include "app/Relay.h"
+#include "app/RunRecord.h"
 #include "tests/app/ModelFixture.h"
 
 #include <thread>
@@ -65,6 +66,89 @@ private Q_SLOTS:
         QCOMPARE(run.rows().first().state, FileState::alreadyThere);
         QCOMPARE(identityOf(copy), before);
         QCOMPARE(f.submissions().size(), 1);
+    }
+
+    // Tessera closed after the copy and before the service had the submission: the next start
+    // takes the run up on the copy step, "Try again" carries on under the same key and version,
+    // and the kept run goes once the verdict is in. Nothing secret is kept.
+    void closedMidRunThenCarriesOnAtTheNextStart()
+    {
+        auto model = f.makeModel();
+        const QUrl movie =
+            f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1 surtitles.mov"));
+        f.toConfirm(*model, {movie});
+        const quint16 port = quint16(f.standIn->base().port());
+        f.standIn.reset();
+        model->startCopy();
+        QTRY_COMPARE_WITH_TIMEOUT(model->run()->phaseKind(), Phase::Kind::failed, 20000);
+        const RunState before = model->run()->state();
+        const QString copy = f.dayFolder(*model) + u'/' + model->run()->rows().first().finalName;
+        const FileIdentity placed = identityOf(copy);
+        model.reset();
+        QVERIFY(!contents(f.settingsFile()).contains(accessKey));
+
+        f.standIn = std::make_unique<StandIn>(f.drop, QString::fromLatin1(accessKey),
+                                              QStringLiteral("127.0.0.1:%1").arg(port));
+        model = f.makeModel();
+        model->restoreRun();
+        CopyRun &run = *model->run();
+        QCOMPARE(model->step(), Step::copy);
+        QVERIFY(
+            run.failureMessage().startsWith(u"Tessera was closed before the reel was submitted."));
+        QCOMPARE(run.state().key, before.key);
+        QCOMPARE(run.rows().first().state, FileState::done);
+        run.run();
+        QTRY_COMPARE_WITH_TIMEOUT(run.phaseKind(), Phase::Kind::finished, 20000);
+        QCOMPARE(run.state().version, before.version);
+        QCOMPARE(run.rows().first().state, FileState::alreadyThere);
+        QCOMPARE(identityOf(copy), placed);
+        QCOMPARE(f.submissions().size(), 1);
+        model.reset();
+        QVERIFY(!QSettings(f.settingsFile(), QSettings::IniFormat).contains("runInProgress"));
+
+        // A kept run whose movie changed since waits for "Start over"; a damaged one is dropped.
+        RunState changed = before;
+        changed.stamps.first().size += 1;
+        QSettings(f.settingsFile(), QSettings::IniFormat)
+            .setValue("runInProgress", QString::fromUtf8(RunRecord::write(changed)));
+        model = f.makeModel();
+        model->restoreRun();
+        QVERIFY(model->run()->failureMessage().startsWith(u"00_TST_Reel1 surtitles.mov changed"));
+        QVERIFY(!model->run()->canTryAgain());
+        model->startOver();
+        model = f.makeModel();
+        QSettings(f.settingsFile(), QSettings::IniFormat)
+            .setValue("runInProgress", "{\"format\": 1");
+        model->restoreRun();
+        QCOMPARE(model->step(), Step::drop);
+        QVERIFY(!QSettings(f.settingsFile(), QSettings::IniFormat).contains("runInProgress"));
+    }
+
+    // The kept run reads back as it was written; anything else is not read.
+    void keptRunReadsBackAsWritten()
+    {
+        RunState state;
+        state.reel = {QStringLiteral("recTST1"), reel1};
+        state.version = QStringLiteral("2612071848");
+        state.key = newSubmissionKey();
+        state.files = {{QStringLiteral("a"), QUrl::fromLocalFile("/x/a é.mov"),
+                        Slot{Surface::floor, Proxy::half}},
+                       {QStringLiteral("b"), QUrl::fromLocalFile("/x/b.mov"), std::nullopt}};
+        state.edl = QUrl::fromLocalFile("/x/cut.edl");
+        state.stamps.insert("/x/b.mov", {42, QDateTime::fromMSecsSinceEpoch(1765000000123)});
+        state.note = QStringLiteral("line\nbreak");
+        state.editor = {QStringLiteral("Kit Orr"), QStringLiteral("U7")};
+        state.verified.insert(QStringLiteral("n.mov"), {QString(64, u'a'), FileStamp::unknown()});
+        state.submissionID = QStringLiteral("recS");
+        state.submissionNumber = 12;
+        state.submittedAt = QDateTime::fromMSecsSinceEpoch(1765000000000);
+        const QByteArray json = RunRecord::write(state);
+        QCOMPARE(RunRecord::read(json), state);
+        for (const QByteArray &damaged :
+             {json.left(json.size() / 2), QByteArray(json).replace("\"format\":1", "\"format\":0"),
+              QByteArray(json).replace("\"2612071848\"", "2612071848"),
+              QByteArray(json).replace("\"proxy\":2", "\"proxy\":3"), QByteArray("[]")})
+            QVERIFY2(!RunRecord::read(damaged), damaged.constData());
     }
 
     // "Stop" during the second copy, then "Try again": the first file is not copied again and no

@@ -2,7 +2,8 @@
 """One row of the fault matrix: the real Tessera, driven through its window, against the reel check
 stand-in and a local NAS folder, meets one fault; afterwards nothing on the NAS is overwritten or
 lost, no partial file has a final name, the stand-in holds at most one submission per key, and a
-new start of Tessera with the same files carries on to "All good".
+new start of Tessera carries on to "All good": it takes up the run it kept, or, given the files
+again, starts afresh and finds what is already on the NAS.
     fault_matrix.py ROW TESSERA SERVICE"""
 
 import contextlib
@@ -19,25 +20,23 @@ from harness import (NAS, REEL, SCALE, Relay, StandIn, check, copy_and_submit,  
                      digest, ffmpeg, pad, pick_reel, remove, row_states, sha256, write_settings)
 from window import Failure, Window, poll  # noqa: E402
 
-# The stamp this installation used last: every start in the row plans the same names, whatever
-# minute it is, so a restart finds its own earlier copies under their final names.
+# The stamp this installation used last, for the rows that give Tessera the files again: every
+# such start plans the same names, whatever minute it is, so it finds its own earlier copies under
+# their final names. A start that plans afresh after it is set makes "9906301159".
 LAST_VERSION = "9906301158"
-STAMP = "9906301159"
-AWALL = "%s_awall_v%s.mov" % (REEL, STAMP)
-BWALL = "%s_bwall_v%s.mov" % (REEL, STAMP)
-EDL = "Halcyon_v%s.edl" % STAMP
 ALL_GOOD = "All good. The reel is ready for QLab."
+CLOSED = "Tessera was closed before the reel was submitted."
 
 
 class Row:
     """The files of one row on the editor's disk, the NAS, the stand-in, and Tessera's starts."""
 
-    def __init__(self, tessera, service, big=512 << 20, relay=False, nas=None, nas_url=None):
+    def __init__(self, tessera, service, big=512 << 20, relay=False, nas=None, nas_url=None,
+                 fixed_stamp=True):
         self.tessera = tessera
         self.work = tempfile.mkdtemp(prefix="tessera-faults-")
         self.nas_root = nas or os.path.join(self.work, "nas")
         self.drop = os.path.join(self.nas_root, "Halcyon_Drop", "Reels")
-        self.day = os.path.join(self.drop, STAMP[:6])
         self.editor = os.path.join(self.work, "export")
         os.makedirs(self.editor)
         os.makedirs(self.drop, exist_ok=True)
@@ -48,12 +47,12 @@ class Row:
         ffmpeg("5612x3424", self.bwall)
         self.movie_size = os.path.getsize(self.bwall)
         pad(self.bwall, big, 7919)
-        clips = "001  AX  V  C  00:00:00:00 00:00:01:00\n* FROM CLIP NAME: %s\n* FROM CLIP NAME: %s\n"
+        self.clips = "001  AX  V  C  00:00:00:00 00:00:01:00\n* FROM CLIP NAME: %s\n* FROM CLIP NAME: %s\n"
         with open(self.edl, "w") as f:
-            f.write("TITLE: Halcyon\n" + clips % ("tst awall.mov", "tst bwall.mov"))
-        self.expected_edl = ("TITLE: Halcyon\n" + clips % (AWALL, BWALL)).encode()
-        self.expected = {AWALL: sha256(self.awall), BWALL: sha256(self.bwall),
-                         EDL: digest(self.expected_edl)}
+            f.write("TITLE: Halcyon\n" + self.clips % ("tst awall.mov", "tst bwall.mov"))
+        self.stamp = None
+        if fixed_stamp:
+            self.use_stamp("9906301159")
         self.nas = NAS(self.drop)
         self.big = os.path.getsize(self.bwall)
         self.stand_in = StandIn(service, self.drop, self.work,
@@ -62,9 +61,20 @@ class Row:
         self.env = write_settings(
             self.work, apiBase=(self.relay or self.stand_in).base,
             nasURL=nas_url or "file://" + self.nas_root, editorName="Mira Lantz", slackUserID="U0MIRA01",
-            slackUserRealName="Mira Lantz", lastVersion=LAST_VERSION,
-            renameOriginalsDefaultOn="false")
+            slackUserRealName="Mira Lantz", renameOriginalsDefaultOn="false",
+            **({"lastVersion": LAST_VERSION} if fixed_stamp else {}))
         self.windows = []
+
+    def use_stamp(self, stamp):
+        """The version the row's files go under, and what the NAS must then hold."""
+        self.stamp = stamp
+        self.day = os.path.join(self.drop, stamp[:6])
+        self.AWALL = "%s_awall_v%s.mov" % (REEL, stamp)
+        self.BWALL = "%s_bwall_v%s.mov" % (REEL, stamp)
+        self.EDL = "Halcyon_v%s.edl" % stamp
+        edl = ("TITLE: Halcyon\n" + self.clips % (self.AWALL, self.BWALL)).encode()
+        self.expected = {self.AWALL: sha256(self.awall), self.BWALL: sha256(self.bwall),
+                         self.EDL: digest(edl)}
 
     def start(self):
         """A new start of Tessera with the files, walked to "Copy and submit" and pressed."""
@@ -81,10 +91,30 @@ class Row:
         w.find("2 files and an EDL", "label")
         w.press("Continue")
         pick_reel(w)
-        for name in (AWALL, BWALL, EDL):
+        if not self.stamp:
+            shown = w.find(REEL + "_awall_v", "label", exact=False).name
+            self.use_stamp(re.fullmatch(REEL + r"_awall_v(\d{10})\.mov", shown).group(1))
+        for name in (self.AWALL, self.BWALL, self.EDL):
             w.find(name, "label")
         poll("the check of the files", lambda: "CHECKING FILES" not in w.names(), 30 * SCALE)
         return w
+
+    def reopen(self, sentence=CLOSED):
+        """A new start of Tessera without files, as after a crash: it shows the run it kept."""
+        log = os.path.join(self.work, "tessera-%d.log" % len(self.windows))
+        w = Window(self.tessera, [], self.env, log)
+        self.windows.append(w)
+        w.find(sentence, "label", 20 * SCALE, exact=False)
+        return w
+
+    def set_setting(self, key, value):
+        """Changes one setting in the settings file, keeping the rest (the kept run among them)."""
+        path = os.path.join(self.work, "config", "Kestrel", "Tessera.conf")
+        with open(path) as f:
+            lines = [line for line in f.read().splitlines() if not line.startswith(key + "=")]
+        lines.insert(lines.index("[General]") + 1, "%s=%s" % (key, value))
+        with open(path, "w") as f:
+            f.write("\n".join(lines) + "\n")
 
     def kill(self, w):
         w.process.send_signal(signal.SIGKILL)
@@ -153,22 +183,36 @@ def reading_back(pid, partial):
     return False
 
 
-def killed_and_restarted(row, stop_at):
-    """Tessera killed with the awall movie verified and the bwall one at the point stop_at
-    reaches; the NAS keeps the awall copy and no bwall under its final name, and a new start
-    finds the awall copy and copies the rest."""
+def killed_and_restarted(row, stop_at, quit=False):
+    """Tessera killed (or quit through its guard) with the awall movie verified and the bwall one
+    at the point stop_at reaches; the NAS keeps the awall copy and no bwall under its final name.
+    A new start takes the run up under the same version, finds the awall copy and copies the rest
+    (a plan made afresh would use another version: the last one kept is moved ahead)."""
     w = row.start()
     stop_at(w)
-    row.kill(w)
-    check(row.nas.check(row.expected) == [AWALL], "after the kill the NAS holds %s" %
+    if quit:
+        w.focus()
+        w.key("ctrl+q")
+        w.press("Quit")
+        check(w.process.wait(20 * SCALE) == 0, "Tessera did not quit cleanly")
+    else:
+        row.kill(w)
+    check(row.nas.check(row.expected) == [row.AWALL], "after the kill the NAS holds %s" %
           os.listdir(row.day))
-    check(len(row.nas.partials()) == 1, "one partial file of the killed copy stays")
-    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    # A copy stopped by "Quit" takes its partial file away; a killed one cannot.
+    check(len(row.nas.partials()) == (0 if quit else 1),
+          "partial files of the stopped copy: %s" % row.nas.partials())
+    row.set_setting("lastVersion", LAST_VERSION)
+    w = row.reopen()
+    w.press("Try again")
+    row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "COPIED", row.EDL: "COPIED"})
+    check(sorted(f for f in os.listdir(row.day) if not f.endswith(".partial")) ==
+          sorted(row.expected), "the day folder holds %s" % os.listdir(row.day))
     row.stand_in.check_one_per_key(1)
 
 
 def bwall_growing(row):
-    partial = row.partial_of(BWALL)
+    partial = row.partial_of(row.BWALL)
     return partial and 0 < os.path.getsize(partial) < row.big * 0.8
 
 
@@ -182,42 +226,82 @@ def kill_copy(row):
     killed_and_restarted(row, lambda w: mid_copy(row, w))
 
 
+def quit_copy(row):
+    """"Quit" in the quit guard while the bwall movie is being copied."""
+    killed_and_restarted(row, lambda w: poll("the bwall copy under way",
+                                             lambda: bwall_growing(row), 60 * SCALE, 0.002),
+                         quit=True)
+
+
 def kill_readback(row):
     """SIGKILL while Tessera reads the bwall copy back from the NAS."""
     def stop_at(w):
         def checking():
-            partial = row.partial_of(BWALL)
-            return (partial and not os.path.exists(os.path.join(row.day, BWALL)) and
+            partial = row.partial_of(row.BWALL)
+            return (partial and not os.path.exists(os.path.join(row.day, row.BWALL)) and
                     reading_back(w.process.pid, partial))
         row.freeze_when(w, "the read-back of the bwall copy", checking)
     killed_and_restarted(row, stop_at)
 
 
+def identities(row):
+    """Inode and modification time of every final file in the day folder."""
+    return {name: (os.stat(os.path.join(row.day, name)).st_ino,
+                   os.stat(os.path.join(row.day, name)).st_mtime_ns)
+            for name in os.listdir(row.day) if not name.endswith(".partial")}
+
+
 def kill_submit(row):
     """SIGKILL once the stand-in has made the submission and before its answer reaches Tessera:
-    the new start finds every file there and submits under a key of its own."""
-    row.relay.hold()
+    the new start takes the run up and submits under the same key, so the stand-in holds one
+    submission, and the files on the NAS are not touched."""
+    row.relay.hold("POST /api/submissions")
     w = row.start()
     poll("the submission at the stand-in", row.relay.held.is_set, 60 * SCALE)
     row.kill(w)
     row.relay.drop()
     check(row.nas.check(row.expected) == sorted(row.expected), "the NAS lacks a file")
     row.stand_in.check_one_per_key(1)
-    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "ALREADY THERE",
-                             EDL: "ALREADY THERE"})
-    row.stand_in.check_one_per_key(2)
+    placed = identities(row)
+    w = row.reopen()
+    w.press("Try again")
+    row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "ALREADY THERE",
+                   row.EDL: "ALREADY THERE"})
+    row.stand_in.check_one_per_key(1)
+    check(identities(row) == placed, "files on the NAS were touched")
+
+
+def kill_waiting(row):
+    """SIGKILL while Tessera waits for the verdict (the stand-in's answers to it are held): the
+    new start follows the submission and shows its verdict, without a new submission."""
+    row.relay.hold("GET /api/submissions/")
+    w = row.start()
+    w.find("Submitted. The reel check on VX9 is looking at it.", "label", 90 * SCALE, exact=False)
+    row.kill(w)
+    row.relay.drop()
+    w = row.reopen(ALL_GOOD)
+    row.finish(w, {row.AWALL: "COPIED", row.BWALL: "COPIED", row.EDL: "COPIED"})
+    row.stand_in.check_one_per_key(1)
+
+
+def damaged_run(row):
+    """A kept run that cannot be read: Tessera starts as if there were none."""
+    # As the settings file quotes it: a record cut short.
+    row.set_setting("runInProgress", r'"{\"format\": 1, \"key\": "')
+    row.finish(row.start(), {row.AWALL: "COPIED", row.BWALL: "COPIED", row.EDL: "COPIED"})
+    row.stand_in.check_one_per_key(1)
 
 
 def service_restart(row):
     """The stand-in killed after making the submission and before answering, then started again
     on the same port: Tessera asks again with the same key and gets the same submission."""
-    row.relay.hold()
+    row.relay.hold("POST /api/submissions")
     w = row.start()
     poll("the submission at the stand-in", row.relay.held.is_set, 60 * SCALE)
     row.stand_in.kill()
     row.relay.drop()
     row.stand_in.start()
-    row.finish(w, {AWALL: "COPIED", BWALL: "COPIED", EDL: "COPIED"})
+    row.finish(w, {row.AWALL: "COPIED", row.BWALL: "COPIED", row.EDL: "COPIED"})
     listed = row.stand_in.check_one_per_key(1)
     check(listed[0]["status"] == "Ready for QLab", "the submission is %s" % listed[0]["status"])
     with open(os.path.join(row.work, "service.log")) as f:
@@ -234,7 +318,7 @@ def changed_movie(row):
     name; Try again copies the new bwall movie."""
     w = row.start_checked()
     ffmpeg("7972x3424", row.awall, colour="white")
-    row.expected[AWALL] = sha256(row.awall)
+    row.expected[row.AWALL] = sha256(row.awall)
     copy_and_submit(w)
 
     # Two stretches of the padding, one already sent and one not yet: a copy of the movie as
@@ -242,20 +326,20 @@ def changed_movie(row):
     sent = row.movie_size + (64 << 10)
 
     def growing():
-        partial = row.partial_of(BWALL)
+        partial = row.partial_of(row.BWALL)
         return partial and sent + (1 << 20) < os.path.getsize(partial) < row.big * 0.5
     poll("the bwall copy under way", growing, 60 * SCALE, interval=0.002)
     with open(row.bwall, "r+b") as f:
         for offset in (sent, row.big - (1 << 20)):
             f.seek(offset)
             f.write(b"\xff" * (64 << 10))
-    row.expected[BWALL] = sha256(row.bwall)
+    row.expected[row.BWALL] = sha256(row.bwall)
     w.find("Copying %s stopped: the original changed while it was being copied. Files already "
-           "checked are kept. Press Try again to carry on." % BWALL, "label", 60 * SCALE)
-    check(row.nas.check(row.expected) == [AWALL], "the NAS holds %s" % os.listdir(row.day))
+           "checked are kept. Press Try again to carry on." % row.BWALL, "label", 60 * SCALE)
+    check(row.nas.check(row.expected) == [row.AWALL], "the NAS holds %s" % os.listdir(row.day))
     check(not row.nas.partials(), "a partial file stays: %s" % row.nas.partials())
     w.key("Return")
-    row.finish(w, {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "COPIED", row.EDL: "COPIED"})
     row.stand_in.check_one_per_key(1)
 
 
@@ -321,13 +405,13 @@ def nas_full(row):
     file; once there is room, a new start carries on."""
     w = row.start()
     w.find("Copying %s stopped: the NAS stopped taking data (No space left on device). "
-           "Files already checked are kept. Press Try again to carry on." % BWALL,
+           "Files already checked are kept. Press Try again to carry on." % row.BWALL,
            "label", 60 * SCALE)
-    check(row.nas.check(row.expected) == [AWALL], "the NAS holds %s" % os.listdir(row.day))
+    check(row.nas.check(row.expected) == [row.AWALL], "the NAS holds %s" % os.listdir(row.day))
     check(not row.nas.partials(), "a partial file stays: %s" % row.nas.partials())
     check(w.close() == 0, "Tessera did not quit cleanly")
     mount("-o", "remount,size=256m", row.nas_root)
-    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    row.finish(row.start(), {row.AWALL: "ALREADY THERE", row.BWALL: "COPIED", row.EDL: "COPIED"})
     row.stand_in.check_one_per_key(1)
 
 
@@ -338,15 +422,15 @@ def nas_vanishes(row):
     poll("the bwall copy under way", lambda: bwall_growing(row), 60 * SCALE, interval=0.002)
     subprocess.run(["umount", "-l", row.nas_root], check=True)
     w.find("Copying %s stopped: can't see the file (No such file or directory). Files "
-           "already checked are kept. Press Try again to carry on." % BWALL, "label",
+           "already checked are kept. Press Try again to carry on." % row.BWALL, "label",
            60 * SCALE)
     w.key("Return")
     w.find("The NAS is connected but the folder Halcyon_Drop/Reels isn't there. Ask "
            "production to check the share.", "label", 30 * SCALE)
     check(w.close() == 0, "Tessera did not quit cleanly")
     mount("--bind", row.nas_root + "-disk", row.nas_root)
-    check(row.nas.check(row.expected) == [AWALL], "the NAS holds %s" % os.listdir(row.day))
-    row.finish(row.start(), {AWALL: "ALREADY THERE", BWALL: "COPIED", EDL: "COPIED"})
+    check(row.nas.check(row.expected) == [row.AWALL], "the NAS holds %s" % os.listdir(row.day))
+    row.finish(row.start(), {row.AWALL: "ALREADY THERE", row.BWALL: "COPIED", row.EDL: "COPIED"})
     row.stand_in.check_one_per_key(1)
 
 
@@ -371,9 +455,12 @@ def row_test(row_function, nas=None, **options):
 
 
 ROWS = {
-    "kill-copy": row_test(kill_copy),
+    "kill-copy": row_test(kill_copy, fixed_stamp=False),
+    "quit-copy": row_test(quit_copy),
     "kill-readback": row_test(kill_readback),
     "kill-submit": row_test(kill_submit, big=8 << 20, relay=True),
+    "kill-waiting": row_test(kill_waiting, big=8 << 20, relay=True),
+    "damaged-run": row_test(damaged_run, big=8 << 20),
     "service-restart": row_test(service_restart, big=8 << 20, relay=True),
     "changed-movie": row_test(changed_movie),
     "smb-share": row_test(smb_share, shared_folder, big=256 << 20,

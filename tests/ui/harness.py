@@ -129,25 +129,27 @@ class StandIn:
 
 
 class Relay:
-    """Passes connections through to the stand-in. hold() makes it keep back the answer to the
-    next submission: the stand-in has made it, Tessera does not know."""
+    """Passes connections through to the stand-in. hold(request) makes it keep back the answer to
+    the next request that starts so ("POST /api/submissions": the stand-in has made the submission,
+    Tessera does not know), and to every later one, until drop()."""
 
     def __init__(self, target_port):
         self.target_port = target_port
         self.server = socket.create_server(("127.0.0.1", 0))
         self.base = "http://127.0.0.1:%d" % self.server.getsockname()[1]
-        self.holding = False
+        self.holding = None
         self.held = threading.Event()  # an answer to a submission is being kept back
         self.dropped = threading.Event()  # the held connections are to be closed unanswered
         threading.Thread(target=self._accept, daemon=True).start()
 
-    def hold(self):
+    def hold(self, request):
         self.held.clear()
         self.dropped.clear()
-        self.holding = True
+        self.holding = request.encode()
 
     def drop(self):
-        """Closes the connection whose answer is held, without the answer."""
+        """Closes the connections whose answers are held, without the answers, and holds no more."""
+        self.holding = None
         self.dropped.set()
 
     def _accept(self):
@@ -166,8 +168,7 @@ class Relay:
         def forward():
             try:
                 while data := client.recv(65536):
-                    if self.holding and data.startswith(b"POST /api/submissions"):
-                        self.holding = False
+                    if self.holding and data.startswith(self.holding):
                         keep_back.set()
                     upstream.sendall(data)
             except OSError:

@@ -157,7 +157,7 @@ Item {
                 onClicked: step.app.startOver()
             }
             SquareButton {
-                visible: step.phase === Phase.Failed
+                visible: step.phase === Phase.Failed && step.run.canTryAgain
                 text: "Try again"
                 primary: true
                 onClicked: step.run.run()
@@ -168,7 +168,7 @@ Item {
     // "Try again" is the default button after a failure.
     Shortcut {
         sequences: ["Return", "Enter"]
-        enabled: step.phase === Phase.Failed && !step.app.help.open
+        enabled: step.phase === Phase.Failed && step.run.canTryAgain && !step.app.help.open
         onActivated: step.run.run()
     }
 }
