@@ -37,27 +37,6 @@ namespace {
 
 constexpr char accessKey[] = "bench-key";
 
-// Waits in the event loop until `done` holds, at most `seconds`.
-bool waitUntil(const std::function<bool()> &done, double seconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-bool ffmpeg(const QString &arguments, const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("ffmpeg"),
-                  QStringLiteral("-v error -y -f lavfi -i ").append(arguments).split(u' ') << path);
-    return process.waitForFinished(300000) && process.exitCode() == 0;
-}
-
 // The movie with a "free" atom of `extra` random bytes appended: the atom chain still ends at the
 // end of the file, and the pre-check reads only the boxes.
 void pad(const QString &path, qint64 extra, quint64 seed)
@@ -119,26 +98,11 @@ int main(int argc, char *argv[])
     QDir().mkpath(exports);
 
     // Six movies, one per surface, of about total / 6 bytes each.
-    const QList<std::pair<QString, QString>> surfaces{
-        {QStringLiteral("awall"), QStringLiteral("7972x3424")},
-        {QStringLiteral("bwall"), QStringLiteral("5612x3424")},
-        {QStringLiteral("cwall"), QStringLiteral("7972x3424")},
-        {QStringLiteral("dwall"), QStringLiteral("5612x3424")},
-        {QStringLiteral("floor"), QStringLiteral("4636x3264")},
-        {QStringLiteral("surtitles"), QStringLiteral("5612x304")}};
-    QList<QUrl> movies;
+    const QList<QUrl> movies = bench::reelMovies(exports);
     quint64 seed = 0x9e3779b97f4a7c15ULL;
-    for (const auto &[surface, size] : surfaces) {
-        const QString path = exports + QStringLiteral("/00_TST_Reel1_") + surface + ".mov";
-        const QString codec = surface == u"surtitles"
-                                  ? QStringLiteral("-profile:v 4 -pix_fmt yuva444p10le")
-                                  : QStringLiteral("-profile:v 1");
-        if (!ffmpeg(QStringLiteral("color=c=gray:s=%1:r=30 -frames:v 1 -c:v prores_ks %2")
-                        .arg(size, codec),
-                    path))
-            fail(QStringLiteral("ffmpeg could not make ") + path);
+    for (const QUrl &movie : movies) {
+        const QString path = movie.toLocalFile();
         pad(path, std::max<qint64>(total / 6 - QFileInfo(path).size(), 16), seed += 7919);
-        movies << QUrl::fromLocalFile(path);
     }
 
     // The stand-in service, on a free port.
@@ -176,7 +140,7 @@ int main(int argc, char *argv[])
         model.identity()->setEditor(QStringLiteral("Bench"));
         model.add(movies);
         model.goToConfirm();
-        if (!waitUntil(
+        if (!bench::waitUntil(
                 [&] {
                     return !model.reels()->reels().isEmpty() && !model.intake()->checkingFiles();
                 },
@@ -206,7 +170,7 @@ int main(int argc, char *argv[])
 
         runClock.start();
         model.startCopy();
-        if (!waitUntil(
+        if (!bench::waitUntil(
                 [&] {
                     return run.phaseKind() == Phase::Kind::waiting ||
                            run.phaseKind() == Phase::Kind::finished ||
