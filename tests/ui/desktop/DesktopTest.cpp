@@ -130,7 +130,8 @@ private Q_SLOTS:
 
         qputenv("TESSERA_DEMO", "copying");
         auto model = makeModel();
-        DesktopFeedback feedback(model->run(), model->verdict(), bus.connect(QStringLiteral("app")));
+        DesktopFeedback feedback(model->run(), model->verdict(),
+                                 bus.connect(QStringLiteral("app")));
         model->loadDemoIfAsked();
         QTRY_COMPARE(m_launcher.size(), 1);
         QCOMPARE(m_launcher.at(0).value(QStringLiteral("progress")).toDouble(), 0.39);
@@ -142,7 +143,8 @@ private Q_SLOTS:
 
         qputenv("TESSERA_DEMO", "fixing");
         model = makeModel();
-        DesktopFeedback verdicts(model->run(), model->verdict(), bus.connect(QStringLiteral("app2")));
+        DesktopFeedback verdicts(model->run(), model->verdict(),
+                                 bus.connect(QStringLiteral("app2")));
         model->loadDemoIfAsked();
         QTRY_COMPARE(notifications->summaries, QStringList{QStringLiteral("Needs fixing")});
         QVERIFY(notifications->bodies.first().contains(u"00_TST_Reel1"));
