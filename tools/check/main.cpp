@@ -3,6 +3,7 @@
 // Exit status: 0 when no file has a problem, 1 when some file has one, 2 for a usage error or a
 // file that cannot be opened.
 
+#include "app/BuildInfo.h"
 #include "core/naming/SurfaceMatcher.h"
 #include "core/precheck/PreCheck.h"
 #include "core/precheck/ReelCompleteness.h"
@@ -33,6 +34,7 @@ const char help[] =
     "                     surtitles) instead of taking each file's surface from its name\n"
     "  --json             print one JSON array instead of text\n"
     "  -h, --help         show this help\n"
+    "  -v, --version      show the version\n"
     "\n"
     "Exit status: 0 when no file has a problem, 1 when some file has one, 2 for a usage error\n"
     "or a file that cannot be opened.\n";
@@ -80,9 +82,12 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Print one JSON array instead of text."));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Show the version."));
     parser.addOption(surfaceOption);
     parser.addOption(jsonOption);
     parser.addOption(helpOption);
+    parser.addOption(versionOption);
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Movies to check."),
                                  QStringLiteral("FILE..."));
 
@@ -92,6 +97,10 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(helpOption)) {
         out << help;
+        return exitOk;
+    }
+    if (parser.isSet(versionOption)) {
+        out << "tessera-check " << BuildInfo::version() << "\n";
         return exitOk;
     }
     const QStringList paths = parser.positionalArguments();
