@@ -135,11 +135,6 @@ private Q_SLOTS:
         // No sample description: no codec. No media duration: no rate.
         QCOMPARE(info(movie({Track{"vide", 64, 32, nullptr}})).codec, QString());
         QCOMPARE(info(movie({Track{"vide", 64, 32, "apcs", 600, 0, 6}})).fps, 0.0);
-        // A fragmented movie counts the samples of its fragments, and runs as long as they do.
-        const MediaProbe::Result fragmented = probe(fragmentedMovie(10, false));
-        QCOMPARE(fragmented.info->fps, 30.0);
-        QCOMPARE(fragmented.fragmentedDuration, 10 * 512 / 15360.0);
-        QVERIFY(!fragmented.mediaMissing && probe(fragmentedMovie(0, false)).mediaMissing);
 
         QCOMPARE(MediaProbe::fourCC(0x20206120), QStringLiteral("a"));
         QCOMPARE(MediaProbe::fourCC(0x61ff6263), QStringLiteral("a\uFFFDbc"));
