@@ -35,7 +35,8 @@ struct Outline
 
 // A file is a complete movie when its chain of at most 64 top-level atoms ends exactly at the end
 // of the file, or, fragmented, when its index at the end leads to fragments whose chain ends
-// exactly at the index. Reads a few hundred bytes at most, whatever the size of the movie.
+// exactly at the index. Reads a few hundred bytes of a real movie, and never more than 16 KiB of
+// any file, whatever its size.
 Outline outline(ByteSource &source);
 
 } // namespace QuickTimeAtoms
