@@ -45,16 +45,18 @@ bool isBlank(char c)
 
 struct ClipName
 {
-    qsizetype begin = 0; // byte range of the name within the data
+    bool incoming = false; // a transition's "TO CLIP NAME" line rather than a "FROM CLIP NAME" one
+    qsizetype begin = 0;   // byte range of the name within the data
     qsizetype end = 0;
     QString text;
 };
 
-// The clip name of a "* FROM CLIP NAME:" comment line, when the line is one.
+// The clip name of a "* FROM CLIP NAME:" or "* TO CLIP NAME:" comment line, when the line is one.
 std::optional<ClipName> clipName(const QByteArray &data, const Line &line)
 {
     static const QByteArray bom("\xEF\xBB\xBF");
-    static const QByteArray marker("FROM CLIP NAME:");
+    static const QByteArray from("FROM CLIP NAME:");
+    static const QByteArray to("TO CLIP NAME:");
     const QByteArrayView content(data.constData() + line.begin, line.end - line.begin);
     qsizetype at = content.startsWith(bom) ? bom.size() : 0;
     if (at >= content.size() || content.at(at) != '*')
@@ -62,9 +64,10 @@ std::optional<ClipName> clipName(const QByteArray &data, const Line &line)
     ++at;
     while (at < content.size() && isBlank(content.at(at)))
         ++at;
-    if (!content.sliced(at).startsWith(marker))
+    const bool incoming = content.sliced(at).startsWith(to);
+    if (!incoming && !content.sliced(at).startsWith(from))
         return std::nullopt;
-    at += marker.size();
+    at += incoming ? to.size() : from.size();
     while (at < content.size() && isBlank(content.at(at)))
         ++at;
     qsizetype end = content.size();
@@ -79,7 +82,16 @@ std::optional<ClipName> clipName(const QByteArray &data, const Line &line)
     // Older editing systems write ISO 8859-1; anything that is not valid UTF-8 is read as such.
     if (utf8.hasError())
         text = QString::fromLatin1(bytes);
-    return ClipName{line.begin + at, line.begin + end, text};
+    return ClipName{incoming, line.begin + at, line.begin + end, text};
+}
+
+// Names match ignoring case and under canonical equivalence: an accent may be written as one
+// character or as a letter and a combining mark, depending on the system that wrote the name.
+QString key(const QString &name)
+{
+    return name.normalized(QString::NormalizationForm_D)
+        .toLower()
+        .normalized(QString::NormalizationForm_C);
 }
 
 } // namespace
@@ -89,25 +101,44 @@ Result rewrite(const QByteArray &data, const QString &reel, const QList<File> &f
     QHash<QString, QString> byDroppedName;
     QHash<Slot, QString> bySlot;
     for (const File &file : files) {
-        byDroppedName.insert(file.originalName.trimmed().toLower(), file.finalName);
+        byDroppedName.insert(key(file.originalName.trimmed()), file.finalName);
         bySlot.insert(file.slot, file.finalName);
     }
 
     const QList<Line> lines = splitLines(data);
     QList<std::optional<ClipName>> clips;
     clips.reserve(lines.size());
-    QHash<QString, int> uses;
+    QHash<QString, int> uses; // clip lines only: a transition's incoming clip is named again
     for (const Line &line : lines) {
         clips.append(clipName(data, line));
-        if (clips.last())
-            ++uses[clips.last()->text.toLower()];
+        if (clips.last() && !clips.last()->incoming)
+            ++uses[key(clips.last()->text)];
     }
 
     Result result;
     for (const File &file : files) {
-        if (uses.value(file.originalName.trimmed().toLower()) >= 2 &&
+        if (uses.value(key(file.originalName.trimmed())) >= 2 &&
             !result.ambiguous.contains(file.originalName))
             result.ambiguous.append(file.originalName);
+    }
+
+    // The new name of every clip named on exactly one clip line; a transition's line naming the
+    // same clip takes the same name.
+    QHash<QString, QString> renamed;
+    for (const std::optional<ClipName> &clip : std::as_const(clips)) {
+        if (!clip || clip->incoming)
+            continue;
+        const QString name = key(clip->text);
+        if (uses.value(name) != 1)
+            continue;
+        if (const auto found = byDroppedName.constFind(name); found != byDroppedName.constEnd()) {
+            renamed.insert(name, *found);
+        } else if (const auto parsed = Naming::parse(clip->text);
+                   parsed && parsed->reelKey() == reel) {
+            const auto slot = bySlot.constFind(Slot{parsed->surface, parsed->proxy});
+            if (slot != bySlot.constEnd())
+                renamed.insert(name, *slot);
+        }
     }
 
     QByteArray &out = result.data;
@@ -117,20 +148,11 @@ Result rewrite(const QByteArray &data, const QString &reel, const QList<File> &f
         const std::optional<ClipName> &clip = clips.at(i);
         std::optional<QString> newName;
         if (clip) {
-            const QString key = clip->text.toLower();
-            if (uses.value(key) == 1) {
-                if (const auto found = byDroppedName.constFind(key);
-                    found != byDroppedName.constEnd()) {
-                    newName = *found;
-                } else if (const auto parsed = Naming::parse(clip->text);
-                           parsed && parsed->reelKey() == reel) {
-                    const auto slot = bySlot.constFind(Slot{parsed->surface, parsed->proxy});
-                    if (slot != bySlot.constEnd())
-                        newName = *slot;
-                }
-            }
+            if (const auto found = renamed.constFind(key(clip->text)); found != renamed.constEnd())
+                newName = *found;
         }
-        if (newName && *newName != clip->text) {
+        if (newName && newName->normalized(QString::NormalizationForm_C) !=
+                           clip->text.normalized(QString::NormalizationForm_C)) {
             out.append(data.constData() + line.begin, clip->begin - line.begin);
             out.append(newName->toUtf8());
             out.append(data.constData() + clip->end, line.end - clip->end);

@@ -24,8 +24,9 @@ struct File
 struct Result
 {
     QByteArray data;
-    qint64 changed = 0; // lines whose clip name was replaced
-    // originalNames the EDL uses on more than one clip line, in the order of the files, once each.
+    qint64 changed = 0; // lines whose clip name was replaced, transitions' "TO" lines included
+    // originalNames the EDL uses on more than one clip ("FROM") line, in the order of the files,
+    // once each.
     QList<QString> ambiguous;
 
     friend bool operator==(const Result &, const Result &) = default;

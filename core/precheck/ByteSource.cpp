@@ -77,8 +77,28 @@ std::optional<qint64> FileSource::size()
 
 std::optional<QByteArray> FileSource::readAt(qint64 offset, qint64 maxLength)
 {
+    // Enough for a movie box's headers and small tables in one read.
+    constexpr qint64 windowSize = 4096;
     if (m_fd < 0)
         return std::nullopt;
+    if (maxLength > windowSize)
+        return readFile(offset, maxLength);
+    const qint64 windowEnd = m_windowStart + m_window.size();
+    const bool inside = offset >= m_windowStart && offset <= windowEnd &&
+                        (offset + maxLength <= windowEnd || m_windowReachesEnd);
+    if (!inside || m_window.isNull()) {
+        std::optional<QByteArray> window = readFile(offset, windowSize);
+        if (!window)
+            return std::nullopt;
+        m_window = std::move(*window);
+        m_windowStart = offset;
+        m_windowReachesEnd = m_window.size() < windowSize;
+    }
+    return m_window.mid(offset - m_windowStart, maxLength);
+}
+
+std::optional<QByteArray> FileSource::readFile(qint64 offset, qint64 maxLength)
+{
     QByteArray bytes(maxLength, Qt::Uninitialized);
     qint64 filled = 0;
     while (filled < maxLength) {

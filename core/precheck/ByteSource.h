@@ -30,7 +30,9 @@ private:
     qint64 m_bytesRead = 0;
 };
 
-// A regular file, opened for reading when constructed and closed when destroyed.
+// A regular file, opened for reading when constructed and closed when destroyed. Small reads are
+// served from a window of the file read at once: the readers ask for a few bytes at a time, mostly
+// close together (one box header after the other), and each system call costs more than the copy.
 class FileSource final : public ByteSource
 {
 public:
@@ -49,8 +51,13 @@ protected:
     std::optional<QByteArray> readAt(qint64 offset, qint64 maxLength) override;
 
 private:
+    std::optional<QByteArray> readFile(qint64 offset, qint64 maxLength);
+
     int m_fd = -1;
     QString m_openError;
+    QByteArray m_window;
+    qint64 m_windowStart = 0;
+    bool m_windowReachesEnd = false; // the file ended inside the window
 };
 
 // Bytes held in memory; the view must outlive the source.

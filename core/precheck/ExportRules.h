@@ -31,6 +31,10 @@ inline constexpr QStringView proxyMessage =
     u"Proxies aren't accepted. Submit full-resolution files only.";
 inline constexpr QStringView unfinishedMessage =
     u"Isn't a finished QuickTime movie: it is still exporting or was cut short. Export it again.";
+// For a file that is some other kind of file altogether (text, a raw video stream, a media
+// segment): exporting again as a movie is the way out.
+inline constexpr QStringView notAMovieMessage =
+    u"Isn't a QuickTime movie at all. Export it again as a QuickTime movie (.mov).";
 
 const SizeTable &fullSizes();
 // Display names of four-character codec codes ("apcs" -> "ProRes 422 LT").

@@ -1,14 +1,20 @@
 #include "core/precheck/MediaProbe.h"
 
+#include "core/precheck/MovieFragments.h"
+#include "core/precheck/QuickTimeAtoms.h"
+
 #include <QList>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <variant>
 
 namespace tessera::MediaProbe {
 
 namespace {
+
+using namespace Boxes;
 
 // The box headers one probe may read, all containers together: a real movie has a few dozen, and
 // the bound keeps a hostile file of millions of tiny boxes from making the walk slow.
@@ -17,125 +23,16 @@ constexpr int maxBoxes = 10000;
 // entry per frame of 37 hours at 30 fps, far beyond any reel, and a bounded read in a hostile file.
 constexpr qint64 sttsSlice = 4096;
 constexpr qint64 maxSttsEntries = 4 << 20;
-
-struct Box
-{
-    QByteArray type;
-    qint64 offset = 0;
-    qint64 headerSize = 8;
-    qint64 size = 0;
-
-    qint64 payloadOffset() const { return offset + headerSize; }
-    qint64 payloadSize() const { return size - headerSize; }
-    qint64 end() const { return offset + size; }
-};
-
-// A failure phrase, carried out of the nested walk.
-struct Failure
-{
-    QString text;
-};
-
-template<typename T>
-using Outcome = std::variant<T, Failure>;
-
-quint32 be32(const QByteArray &bytes, qsizetype at)
-{
-    return qFromBigEndian<quint32>(bytes.constData() + at);
-}
-
-quint64 be64(const QByteArray &bytes, qsizetype at)
-{
-    return qFromBigEndian<quint64>(bytes.constData() + at);
-}
-
-// A box type for a failure phrase; bytes that aren't printable ASCII are shown as "?".
-QString typeText(const QByteArray &type)
-{
-    QString text = QStringLiteral("'");
-    for (char byte : type)
-        text += (byte >= 0x20 && byte < 0x7f) ? QChar::fromLatin1(byte) : QChar(u'?');
-    return text + QStringLiteral("'");
-}
-
-// The box header at position inside a container that ends at end. `where` names the container
-// for the failure ("the movie box").
-Outcome<Box> boxAt(ByteSource &source, qint64 position, qint64 end, const QString &where)
-{
-    if (end - position < 8)
-        return Failure{where + QStringLiteral(" ends in the middle of a box header")};
-    const std::optional<QByteArray> header = source.read(position, 16);
-    if (!header)
-        return Failure{QStringLiteral("reading ") + where + QStringLiteral(" failed")};
-    if (header->size() < 8)
-        return Failure{where + QStringLiteral(" is cut short")};
-    Box box;
-    box.type = header->sliced(4, 4);
-    box.offset = position;
-    quint64 size = be32(*header, 0);
-    if (size == 1) {
-        if (header->size() < 16 || end - position < 16)
-            return Failure{where + QStringLiteral(" ends in the middle of a box header")};
-        size = be64(*header, 8);
-        box.headerSize = 16;
-    } else if (size == 0) {
-        size = quint64(end - position);
-    }
-    if (size < quint64(box.headerSize))
-        return Failure{QStringLiteral("the ") + typeText(box.type) + QStringLiteral(" box in ") +
-                       where + QStringLiteral(" has an impossible size")};
-    if (size > quint64(end - position))
-        return Failure{QStringLiteral("the ") + typeText(box.type) +
-                       QStringLiteral(" box runs past the end of ") + where};
-    box.size = qint64(size);
-    return box;
-}
-
-// The boxes inside [begin, end).
-Outcome<QList<Box>> children(ByteSource &source, int &boxesLeft, qint64 begin, qint64 end,
-                             const QString &where)
-{
-    QList<Box> boxes;
-    for (qint64 position = begin; position < end;) {
-        if (--boxesLeft < 0)
-            return Failure{QStringLiteral("it holds too many boxes")};
-        Outcome<Box> box = boxAt(source, position, end, where);
-        if (auto *failure = std::get_if<Failure>(&box))
-            return *failure;
-        boxes.append(std::get<Box>(box));
-        position = boxes.constLast().end();
-    }
-    return boxes;
-}
-
-const Box *first(const QList<Box> &boxes, const char *type)
-{
-    for (const Box &box : boxes) {
-        if (box.type == type)
-            return &box;
-    }
-    return nullptr;
-}
-
-// The first `length` bytes of a box's payload; a shorter payload or a short read is a failure.
-Outcome<QByteArray> payload(ByteSource &source, const Box &box, qint64 length, const QString &what)
-{
-    if (box.payloadSize() < length)
-        return Failure{what + QStringLiteral(" is too short")};
-    const std::optional<QByteArray> bytes = source.read(box.payloadOffset(), length);
-    if (!bytes)
-        return Failure{QStringLiteral("reading ") + what + QStringLiteral(" failed")};
-    if (bytes->size() < length)
-        return Failure{what + QStringLiteral(" is cut short")};
-    return *bytes;
-}
+// The same bound for the sample durations of fragments.
+constexpr qint64 maxFragmentSamples = 4 << 20;
+// Sample sizes read to find where a track's last chunk ends; a video chunk holds one.
+constexpr qint64 maxChunkSamples = 4096;
 
 struct VideoTrack
 {
     double width = 0;
     double height = 0;
     QString codec;
-    double fps = 0;
 };
 
 // Natural size from the track header: 16.16 fixed point at the end of tkhd.
@@ -157,9 +54,33 @@ Outcome<VideoTrack> readTrackHeader(ByteSource &source, const Box &tkhd, const Q
     return video;
 }
 
-// Frames per second from the number of samples over the media duration.
-Outcome<double> readFrameRate(ByteSource &source, const Box &mdhd, const Box *stts,
-                              const QString &track)
+// The track ID, which fragments name their tracks by.
+Outcome<quint32> readTrackID(ByteSource &source, const Box &tkhd, const QString &track)
+{
+    const QString what = QStringLiteral("the track header of ") + track;
+    Outcome<QByteArray> version = payload(source, tkhd, 1, what);
+    if (auto *failure = std::get_if<Failure>(&version))
+        return *failure;
+    const qint64 idAt = quint8(std::get<QByteArray>(version).at(0)) == 1 ? 20 : 12;
+    Outcome<QByteArray> body = payload(source, tkhd, idAt + 4, what);
+    if (auto *failure = std::get_if<Failure>(&body))
+        return *failure;
+    return be32(std::get<QByteArray>(body), idAt);
+}
+
+// A track's timing as its movie box gives it.
+struct SampleTiming
+{
+    quint32 timeScale = 0;
+    quint64 duration = 0; // of the media, from the media header
+    quint64 samples = 0;  // from the time-to-sample table
+    quint64 time = 0;     // the samples' durations added up
+};
+
+// The media header, and the time-to-sample table when the header says there is media to count
+// (or the track goes on in fragments).
+Outcome<SampleTiming> readTiming(ByteSource &source, const Box &mdhd, const Box *stts,
+                                 bool fragmented, const QString &track)
 {
     const QString headerWhat = QStringLiteral("the media header of ") + track;
     Outcome<QByteArray> version = payload(source, mdhd, 1, headerWhat);
@@ -170,10 +91,11 @@ Outcome<double> readFrameRate(ByteSource &source, const Box &mdhd, const Box *st
     if (auto *failure = std::get_if<Failure>(&header))
         return *failure;
     const QByteArray &bytes = std::get<QByteArray>(header);
-    const quint32 timeScale = wide ? be32(bytes, 20) : be32(bytes, 12);
-    const quint64 duration = wide ? be64(bytes, 24) : be32(bytes, 16);
-    if (!stts || timeScale == 0 || duration == 0)
-        return 0.0;
+    SampleTiming timing;
+    timing.timeScale = wide ? be32(bytes, 20) : be32(bytes, 12);
+    timing.duration = wide ? be64(bytes, 24) : be32(bytes, 16);
+    if (!stts || timing.timeScale == 0 || (timing.duration == 0 && !fragmented))
+        return timing;
 
     const QString tableWhat = QStringLiteral("the time-to-sample table of ") + track;
     Outcome<QByteArray> tableHead = payload(source, *stts, 8, tableWhat);
@@ -184,18 +106,27 @@ Outcome<double> readFrameRate(ByteSource &source, const Box &mdhd, const Box *st
         return Failure{tableWhat + QStringLiteral(" is too short")};
     if (entries > maxSttsEntries)
         return Failure{tableWhat + QStringLiteral(" is too long")};
-    quint64 samples = 0;
     for (qint64 done = 0; done < entries;) {
         const qint64 count = std::min(sttsSlice, entries - done);
         const std::optional<QByteArray> slice =
             source.read(stts->payloadOffset() + 8 + done * 8, count * 8);
         if (!slice || slice->size() < count * 8)
             return Failure{tableWhat + QStringLiteral(" is cut short")};
-        for (qint64 i = 0; i < count; ++i)
-            samples += be32(*slice, i * 8);
+        for (qint64 i = 0; i < count; ++i) {
+            timing.samples += be32(*slice, i * 8);
+            timing.time += quint64(be32(*slice, i * 8)) * be32(*slice, i * 8 + 4);
+        }
         done += count;
     }
-    return double(samples) * double(timeScale) / double(duration);
+    return timing;
+}
+
+// Frames per second from the number of samples over the time they take.
+double frameRate(quint64 samples, quint32 timeScale, quint64 time)
+{
+    if (timeScale == 0 || time == 0)
+        return 0;
+    return double(samples) * double(timeScale) / double(time);
 }
 
 // The four-character code of the first sample description; empty when there is none.
@@ -213,50 +144,107 @@ Outcome<QString> readCodec(ByteSource &source, const Box &stsd, const QString &t
     return fourCC(be32(std::get<QByteArray>(entry), 12));
 }
 
-Outcome<VideoTrack> readVideoTrack(ByteSource &source, int &boxesLeft, const QList<Box> &trak,
-                                   const QList<Box> &mdia, const Box &mdhd, const QString &track)
+// Whether the track's last chunk, where its sample tables put it, ends past the end of the file:
+// the media the movie box describes was never written, or was cut off. Tables that do not add up
+// say nothing either way.
+bool mediaPastEnd(ByteSource &source, const QList<Box> &table, qint64 fileSize)
 {
-    const Box *tkhd = first(trak, "tkhd");
-    if (!tkhd)
-        return Failure{track + QStringLiteral(" has no track header")};
-    Outcome<VideoTrack> header = readTrackHeader(source, *tkhd, track);
-    if (std::holds_alternative<Failure>(header))
-        return header;
-    VideoTrack video = std::get<VideoTrack>(header);
+    const Box *chunks = first(table, "stco");
+    const bool wide = !chunks;
+    if (wide)
+        chunks = first(table, "co64");
+    if (!chunks || chunks->payloadSize() < 8)
+        return false;
+    const std::optional<QByteArray> head = source.read(chunks->payloadOffset(), 8);
+    if (!head || head->size() < 8)
+        return false;
+    const qint64 offsetSize = wide ? 8 : 4;
+    const qint64 count = be32(*head, 4);
+    if (count == 0 || count > (chunks->payloadSize() - 8) / offsetSize)
+        return false;
+    const std::optional<QByteArray> last =
+        source.read(chunks->payloadOffset() + 8 + (count - 1) * offsetSize, offsetSize);
+    if (!last || last->size() < offsetSize)
+        return false;
+    const quint64 lastChunk = wide ? be64(*last, 0) : be32(*last, 0);
+    if (lastChunk >= quint64(fileSize))
+        return true;
 
-    std::optional<Box> stsd;
-    std::optional<Box> stts;
-    if (const Box *minf = first(mdia, "minf")) {
-        Outcome<QList<Box>> minfBoxes =
-            children(source, boxesLeft, minf->payloadOffset(), minf->end(),
-                     QStringLiteral("the media information of ") + track);
-        if (auto *failure = std::get_if<Failure>(&minfBoxes))
-            return *failure;
-        if (const Box *stbl = first(std::get<QList<Box>>(minfBoxes), "stbl")) {
-            Outcome<QList<Box>> stblBoxes =
-                children(source, boxesLeft, stbl->payloadOffset(), stbl->end(),
-                         QStringLiteral("the sample table of ") + track);
-            if (auto *failure = std::get_if<Failure>(&stblBoxes))
-                return *failure;
-            const QList<Box> &table = std::get<QList<Box>>(stblBoxes);
-            if (const Box *box = first(table, "stsd"))
-                stsd = *box;
-            if (const Box *box = first(table, "stts"))
-                stts = *box;
-        }
+    // The last chunk holds the last samples, as many as the last sample-to-chunk entry says.
+    const Box *stsc = first(table, "stsc");
+    const Box *stsz = first(table, "stsz");
+    if (!stsc || !stsz || stsc->payloadSize() < 8 || stsz->payloadSize() < 12)
+        return false;
+    const std::optional<QByteArray> runs = source.read(stsc->payloadOffset(), 8);
+    const std::optional<QByteArray> sizes = source.read(stsz->payloadOffset(), 12);
+    if (!runs || runs->size() < 8 || !sizes || sizes->size() < 12)
+        return false;
+    const qint64 runCount = be32(*runs, 4);
+    if (runCount == 0 || runCount > (stsc->payloadSize() - 8) / 12)
+        return false;
+    const std::optional<QByteArray> lastRun =
+        source.read(stsc->payloadOffset() + 8 + (runCount - 1) * 12, 12);
+    if (!lastRun || lastRun->size() < 12)
+        return false;
+    const quint32 sampleSize = be32(*sizes, 4);
+    const qint64 sampleCount = be32(*sizes, 8);
+    const qint64 inChunk = std::min({qint64(be32(*lastRun, 4)), sampleCount, maxChunkSamples});
+    quint64 chunkBytes = quint64(inChunk) * sampleSize;
+    if (sampleSize == 0) {
+        if (sampleCount > (stsz->payloadSize() - 12) / 4)
+            return false;
+        const std::optional<QByteArray> tail =
+            source.read(stsz->payloadOffset() + 12 + (sampleCount - inChunk) * 4, inChunk * 4);
+        if (!tail || tail->size() < inChunk * 4)
+            return false;
+        for (qint64 i = 0; i < inChunk; ++i)
+            chunkBytes += be32(*tail, i * 4);
     }
+    return lastChunk + chunkBytes > quint64(fileSize);
+}
 
-    if (stsd) {
-        Outcome<QString> codec = readCodec(source, *stsd, track);
-        if (auto *failure = std::get_if<Failure>(&codec))
-            return *failure;
-        video.codec = std::get<QString>(codec);
-    }
-    Outcome<double> fps = readFrameRate(source, mdhd, stts ? &*stts : nullptr, track);
-    if (auto *failure = std::get_if<Failure>(&fps))
+// The boxes of one track that the probe looks into.
+struct TrackBoxes
+{
+    QList<Box> trak;
+    QList<Box> media; // inside mdia
+    QList<Box> table; // inside minf/stbl; empty when there is none
+};
+
+Outcome<TrackBoxes> readTrackBoxes(ByteSource &source, int &boxesLeft, const Box &trakBox,
+                                   const QString &track)
+{
+    TrackBoxes boxes;
+    Outcome<QList<Box>> trak =
+        children(source, boxesLeft, trakBox.payloadOffset(), trakBox.end(), track);
+    if (auto *failure = std::get_if<Failure>(&trak))
         return *failure;
-    video.fps = std::get<double>(fps);
-    return video;
+    boxes.trak = std::get<QList<Box>>(trak);
+    const Box *mdia = first(boxes.trak, "mdia");
+    if (!mdia)
+        return Failure{track + QStringLiteral(" has no media box")};
+    Outcome<QList<Box>> media = children(source, boxesLeft, mdia->payloadOffset(), mdia->end(),
+                                         QStringLiteral("the media box of ") + track);
+    if (auto *failure = std::get_if<Failure>(&media))
+        return *failure;
+    boxes.media = std::get<QList<Box>>(media);
+    const Box *minf = first(boxes.media, "minf");
+    if (!minf)
+        return boxes;
+    Outcome<QList<Box>> information =
+        children(source, boxesLeft, minf->payloadOffset(), minf->end(),
+                 QStringLiteral("the media information of ") + track);
+    if (auto *failure = std::get_if<Failure>(&information))
+        return *failure;
+    const Box *stbl = first(std::get<QList<Box>>(information), "stbl");
+    if (!stbl)
+        return boxes;
+    Outcome<QList<Box>> table = children(source, boxesLeft, stbl->payloadOffset(), stbl->end(),
+                                         QStringLiteral("the sample table of ") + track);
+    if (auto *failure = std::get_if<Failure>(&table))
+        return *failure;
+    boxes.table = std::get<QList<Box>>(table);
+    return boxes;
 }
 
 QString otherTrackKind(const QByteArray &handler)
@@ -270,7 +258,35 @@ QString otherTrackKind(const QByteArray &handler)
     return fourCC(qFromBigEndian<quint32>(handler.constData()));
 }
 
-Outcome<MediaInfo> probe(ByteSource &source)
+// The default sample duration of each track that goes on in fragments, by track ID.
+Outcome<QHash<quint32, quint32>> readFragmentDefaults(ByteSource &source, int &boxesLeft,
+                                                      const Box &mvex)
+{
+    Outcome<QList<Box>> boxes = children(source, boxesLeft, mvex.payloadOffset(), mvex.end(),
+                                         QStringLiteral("the movie extends box"));
+    if (auto *failure = std::get_if<Failure>(&boxes))
+        return *failure;
+    QHash<quint32, quint32> defaults;
+    for (const Box &trex : std::get<QList<Box>>(boxes)) {
+        if (trex.type != "trex")
+            continue;
+        Outcome<QByteArray> body =
+            payload(source, trex, 16, QStringLiteral("the track extends box"));
+        if (auto *failure = std::get_if<Failure>(&body))
+            return *failure;
+        defaults.insert(be32(std::get<QByteArray>(body), 4), be32(std::get<QByteArray>(body), 12));
+    }
+    return defaults;
+}
+
+struct Probe
+{
+    MediaInfo info;
+    bool mediaMissing = false;
+    double fragmentedDuration = 0;
+};
+
+Outcome<Probe> probe(ByteSource &source, const QList<qint64> &fragments)
 {
     const std::optional<qint64> fileSize = source.size();
     if (!fileSize)
@@ -284,7 +300,7 @@ Outcome<MediaInfo> probe(ByteSource &source)
             return Failure{QStringLiteral("it has no movie box (moov)")};
         if (--boxesLeft < 0)
             return Failure{QStringLiteral("it holds too many boxes")};
-        Outcome<Box> box = boxAt(source, position, *fileSize, QStringLiteral("the file"));
+        Outcome<Box> box = at(source, position, *fileSize, QStringLiteral("the file"));
         if (auto *failure = std::get_if<Failure>(&box))
             return *failure;
         if (std::get<Box>(box).type == "moov")
@@ -296,27 +312,34 @@ Outcome<MediaInfo> probe(ByteSource &source)
                                                 moov->end(), QStringLiteral("the movie box"));
     if (auto *failure = std::get_if<Failure>(&moovChildren))
         return *failure;
+    const QList<Box> &movie = std::get<QList<Box>>(moovChildren);
 
-    MediaInfo info;
+    // A movie-extends box says the media goes on in fragments after the movie box.
+    const Box *mvex = first(movie, "mvex");
+    QHash<quint32, quint32> defaultDurations;
+    if (mvex) {
+        Outcome<QHash<quint32, quint32>> defaults = readFragmentDefaults(source, boxesLeft, *mvex);
+        if (auto *failure = std::get_if<Failure>(&defaults))
+            return *failure;
+        defaultDurations = std::get<QHash<quint32, quint32>>(defaults);
+    }
+
+    Probe result;
+    MediaInfo &info = result.info;
+    QHash<quint32, MovieFragments::Track> fragmentTracks;
+    QHash<quint32, quint32> timeScales;
+    SampleTiming videoTiming;
+    quint32 videoID = 0;
     int trackNumber = 0;
-    for (const Box &trakBox : std::get<QList<Box>>(moovChildren)) {
+    for (const Box &trakBox : movie) {
         if (trakBox.type != "trak")
             continue;
         const QString track = QStringLiteral("track %1").arg(++trackNumber);
-        Outcome<QList<Box>> trak =
-            children(source, boxesLeft, trakBox.payloadOffset(), trakBox.end(), track);
-        if (auto *failure = std::get_if<Failure>(&trak))
+        Outcome<TrackBoxes> read = readTrackBoxes(source, boxesLeft, trakBox, track);
+        if (auto *failure = std::get_if<Failure>(&read))
             return *failure;
-        const Box *mdiaBox = first(std::get<QList<Box>>(trak), "mdia");
-        if (!mdiaBox)
-            return Failure{track + QStringLiteral(" has no media box")};
-        Outcome<QList<Box>> mdia =
-            children(source, boxesLeft, mdiaBox->payloadOffset(), mdiaBox->end(),
-                     QStringLiteral("the media box of ") + track);
-        if (auto *failure = std::get_if<Failure>(&mdia))
-            return *failure;
-        const QList<Box> &media = std::get<QList<Box>>(mdia);
-        const Box *hdlr = first(media, "hdlr");
+        const TrackBoxes &boxes = std::get<TrackBoxes>(read);
+        const Box *hdlr = first(boxes.media, "hdlr");
         if (!hdlr)
             return Failure{track + QStringLiteral(" has no handler")};
         Outcome<QByteArray> handlerBytes =
@@ -324,6 +347,32 @@ Outcome<MediaInfo> probe(ByteSource &source)
         if (auto *failure = std::get_if<Failure>(&handlerBytes))
             return *failure;
         const QByteArray handler = std::get<QByteArray>(handlerBytes).sliced(8, 4);
+        result.mediaMissing = result.mediaMissing || mediaPastEnd(source, boxes.table, *fileSize);
+
+        const bool firstVideo = handler == "vide" && info.videoTracks == 0;
+        SampleTiming timing;
+        quint32 id = 0;
+        if (firstVideo || mvex) {
+            const Box *mdhd = first(boxes.media, "mdhd");
+            if (!mdhd)
+                return Failure{track + QStringLiteral(" has no media header")};
+            Outcome<SampleTiming> read =
+                readTiming(source, *mdhd, first(boxes.table, "stts"), mvex, track);
+            if (auto *failure = std::get_if<Failure>(&read))
+                return *failure;
+            timing = std::get<SampleTiming>(read);
+        }
+        if (mvex) {
+            const Box *tkhd = first(boxes.trak, "tkhd");
+            if (!tkhd)
+                return Failure{track + QStringLiteral(" has no track header")};
+            Outcome<quint32> trackID = readTrackID(source, *tkhd, track);
+            if (auto *failure = std::get_if<Failure>(&trackID))
+                return *failure;
+            id = std::get<quint32>(trackID);
+            fragmentTracks.insert(id, {defaultDurations.value(id), timing.time});
+            timeScales.insert(id, timing.timeScale);
+        }
 
         if (handler != "vide") {
             info.otherTracks.append(otherTrackKind(handler));
@@ -331,21 +380,55 @@ Outcome<MediaInfo> probe(ByteSource &source)
         }
         if (++info.videoTracks > 1)
             continue;
-        const Box *mdhd = first(media, "mdhd");
-        if (!mdhd)
-            return Failure{track + QStringLiteral(" has no media header")};
-        Outcome<VideoTrack> video =
-            readVideoTrack(source, boxesLeft, std::get<QList<Box>>(trak), media, *mdhd, track);
+        const Box *tkhd = first(boxes.trak, "tkhd");
+        if (!tkhd)
+            return Failure{track + QStringLiteral(" has no track header")};
+        Outcome<VideoTrack> video = readTrackHeader(source, *tkhd, track);
         if (auto *failure = std::get_if<Failure>(&video))
             return *failure;
-        const VideoTrack &found = std::get<VideoTrack>(video);
+        VideoTrack &found = std::get<VideoTrack>(video);
+        if (const Box *stsd = first(boxes.table, "stsd")) {
+            Outcome<QString> codec = readCodec(source, *stsd, track);
+            if (auto *failure = std::get_if<Failure>(&codec))
+                return *failure;
+            found.codec = std::get<QString>(codec);
+        }
         // Halves away from zero, as the natural size is shown elsewhere.
         info.width = int(std::lround(found.width));
         info.height = int(std::lround(found.height));
         info.codec = found.codec;
-        info.fps = found.fps;
+        info.fps = frameRate(timing.samples, timing.timeScale, timing.duration);
+        videoTiming = timing;
+        videoID = id;
     }
-    return info;
+    if (!mvex)
+        return result;
+
+    // Fragmented: the movie runs as long as its longest track, fragments included, and the
+    // video's rate counts the samples in the fragments read too.
+    qint64 samplesLeft = maxFragmentSamples;
+    Outcome<QHash<quint32, MovieFragments::Timing>> read =
+        MovieFragments::read(source, boxesLeft, samplesLeft, fragments, *fileSize, fragmentTracks);
+    if (auto *failure = std::get_if<Failure>(&read))
+        return *failure;
+    const QHash<quint32, MovieFragments::Timing> &timings =
+        std::get<QHash<quint32, MovieFragments::Timing>>(read);
+    for (auto it = fragmentTracks.cbegin(); it != fragmentTracks.cend(); ++it) {
+        const quint32 timeScale = timeScales.value(it.key());
+        if (timeScale == 0)
+            continue;
+        const quint64 end = std::max(it->start, timings.value(it.key()).end);
+        result.fragmentedDuration = std::max(result.fragmentedDuration, double(end) / timeScale);
+    }
+    if (info.videoTracks > 0) {
+        const MovieFragments::Timing fragmentsOfVideo = timings.value(videoID);
+        const quint64 samples = videoTiming.samples + fragmentsOfVideo.samples;
+        info.fps =
+            frameRate(samples, videoTiming.timeScale, videoTiming.time + fragmentsOfVideo.time);
+        // A header that promises fragments, and no frame anywhere: the export stopped there.
+        result.mediaMissing = result.mediaMissing || samples == 0;
+    }
+    return result;
 }
 
 } // namespace
@@ -360,10 +443,16 @@ Result read(const QString &path)
 
 Result read(ByteSource &source)
 {
-    Outcome<MediaInfo> outcome = probe(source);
+    return read(source, QuickTimeAtoms::outline(source).fragments);
+}
+
+Result read(ByteSource &source, const QList<qint64> &fragments)
+{
+    Outcome<Probe> outcome = probe(source, fragments);
     if (auto *failure = std::get_if<Failure>(&outcome))
         return Result{std::nullopt, failure->text};
-    return Result{std::get<MediaInfo>(outcome), QString()};
+    const Probe &found = std::get<Probe>(outcome);
+    return Result{found.info, QString(), found.mediaMissing, found.fragmentedDuration};
 }
 
 QString fourCC(quint32 code)

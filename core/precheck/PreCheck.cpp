@@ -3,6 +3,8 @@
 #include "core/precheck/MediaProbe.h"
 #include "core/precheck/QuickTimeAtoms.h"
 
+#include <algorithm>
+
 namespace tessera::PreCheck {
 
 Reading Reading::movie(const MediaInfo &info, double duration)
@@ -27,6 +29,13 @@ Reading Reading::unfinished()
     return Reading{};
 }
 
+Reading Reading::notAMovie()
+{
+    Reading reading;
+    reading.kind = Kind::notAMovie;
+    return reading;
+}
+
 bool operator==(const Reading &a, const Reading &b)
 {
     if (a.kind != b.kind)
@@ -37,6 +46,7 @@ bool operator==(const Reading &a, const Reading &b)
     case Reading::Kind::unreadable:
         return a.detail == b.detail;
     case Reading::Kind::unfinished:
+    case Reading::Kind::notAMovie:
         return true;
     }
     return false;
@@ -52,13 +62,21 @@ Reading read(const QString &path)
 
 Reading read(ByteSource &source)
 {
-    const std::optional<double> duration = QuickTimeAtoms::movieDuration(source);
-    if (!duration)
+    const QuickTimeAtoms::Outline outline = QuickTimeAtoms::outline(source);
+    switch (outline.shape) {
+    case QuickTimeAtoms::Outline::Shape::notAMovie:
+        return Reading::notAMovie();
+    case QuickTimeAtoms::Outline::Shape::unfinished:
         return Reading::unfinished();
-    const MediaProbe::Result probed = MediaProbe::read(source);
+    case QuickTimeAtoms::Outline::Shape::movie:
+        break;
+    }
+    const MediaProbe::Result probed = MediaProbe::read(source, outline.fragments);
     if (!probed.ok())
         return Reading::unreadable(probed.failure);
-    return Reading::movie(*probed.info, *duration);
+    if (probed.mediaMissing)
+        return Reading::unfinished();
+    return Reading::movie(*probed.info, std::max(outline.duration, probed.fragmentedDuration));
 }
 
 QList<QStringList> problems(const QList<File> &files, const ExportRules::SizeTable &sizes)
@@ -77,6 +95,9 @@ QList<QStringList> problems(const QList<File> &files, const ExportRules::SizeTab
         switch (reading.kind) {
         case Reading::Kind::unfinished:
             found[index] = {ExportRules::unfinishedMessage.toString()};
+            break;
+        case Reading::Kind::notAMovie:
+            found[index] = {ExportRules::notAMovieMessage.toString()};
             break;
         case Reading::Kind::unreadable:
             found[index] = {QStringLiteral("Couldn't be read as a movie (") + reading.detail +

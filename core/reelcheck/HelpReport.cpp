@@ -1,8 +1,8 @@
 #include "core/reelcheck/HelpReport.h"
 
+#include "core/naming/Characters.h"
 #include "core/reelcheck/StrictJSON.h"
 
-#include <QTextBoundaryFinder>
 #include <QUrlQuery>
 
 namespace tessera {
@@ -17,15 +17,6 @@ std::optional<QString> trimmedOrAbsent(const std::optional<QString> &text)
     if (trimmed.isEmpty())
         return std::nullopt;
     return trimmed;
-}
-
-qsizetype graphemeCount(const QString &text)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() > 0)
-        ++count;
-    return count;
 }
 
 QString reachable(bool ok)
@@ -65,10 +56,15 @@ QUrl slackURL()
     return url;
 }
 
+qsizetype messageLength(const QString &message)
+{
+    return Characters::count(message.trimmed());
+}
+
 bool isValid(const QString &message)
 {
-    const qsizetype count = graphemeCount(message.trimmed());
-    return count >= 1 && count <= maxMessage;
+    const qsizetype length = messageLength(message);
+    return length >= 1 && length <= maxMessage;
 }
 
 QStringList contextLines(const HelpContext &c)

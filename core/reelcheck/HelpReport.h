@@ -58,7 +58,10 @@ inline constexpr QStringView fallbackText = u"Couldn't send it from here. Your m
 // Opens a direct Slack chat with the person who answers help requests.
 QUrl slackURL();
 
-// 1 to maxMessage user-perceived characters once trimmed of blanks and line breaks.
+// The user-perceived characters of the message once trimmed of blanks and line breaks: the count
+// the help sheet shows.
+qsizetype messageLength(const QString &message);
+// 1 to maxMessage characters, as messageLength counts them.
 bool isValid(const QString &message);
 
 QStringList contextLines(const HelpContext &context);

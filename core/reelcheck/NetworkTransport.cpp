@@ -14,6 +14,8 @@ namespace {
 // A transfer time-out and abort() both end a reply with OperationCanceledError; this mark on the
 // reply tells them apart.
 constexpr char abortedMark[] = "tesseraAborted";
+// Set once the request has been written out: only then may it have reached the service.
+constexpr char sentMark[] = "tesseraSent";
 
 TransportError::Code codeFor(QNetworkReply::NetworkError error, bool aborted)
 {
@@ -94,6 +96,9 @@ QCoro::Task<TransportOutcome> NetworkTransport::send(HTTPRequest request)
         reply = m_manager->sendCustomRequest(networkRequest, request.method,
                                              request.body.value_or(QByteArray()));
 
+    QObject::connect(reply, &QNetworkReply::requestSent, reply,
+                     [reply] { reply->setProperty(sentMark, true); });
+
     // Nothing of this transport is touched after the wait: abortAll() may resume it from the
     // destructor.
     co_await reply;
@@ -105,8 +110,13 @@ QCoro::Task<TransportOutcome> NetworkTransport::send(HTTPRequest request)
         co_return HTTPReply{status.toInt(), reply->readAll()};
     if (error == QNetworkReply::NoError)
         co_return APIError::badResponse();
-    co_return TransportError{codeFor(error, reply->property(abortedMark).toBool()),
-                             reply->errorString()};
+    TransportError failure{codeFor(error, reply->property(abortedMark).toBool()),
+                           reply->errorString()};
+    // No route, network down, or a connect that timed out: whatever ended it, a request that
+    // never left cannot have arrived, so repeating it can wait for the editor.
+    if (!reply->property(sentMark).toBool() && !failure.certainlyNeverSent())
+        failure.code = TransportError::Code::cannotConnectToHost;
+    co_return failure;
 }
 
 } // namespace tessera

@@ -111,16 +111,17 @@ private Q_SLOTS:
                  (EDLRewriter::Result{"* FROM CLIP NAME: " + quarter.toUtf8() + keep, 1, {}}));
     }
 
-    void readsLatin1NamesAndLeavesOtherBytesAlone()
+    void readsLatin1NamesAndMatchesAccentsHoweverComposed()
     {
         const QList<EDLRewriter::File> files{
-            clip(QStringLiteral("Sc\u00e8ne.mov"), QStringLiteral("Fin\u00e9.mov")),
+            clip(QStringLiteral("Sce\u0300ne.mov"), QStringLiteral("Fin\u00e9.mov")),
             clip(QStringLiteral("\u00c9TAGE.mov"), QStringLiteral("E.mov"), Surface::floor),
         };
-        // ISO 8859-1 on one line, UTF-8 (upper case, so lower-casing must be Unicode-aware) on the
-        // next, and bytes valid in neither sense of a dropped name on the last.
+        // A composed accent in ISO 8859-1 for a decomposed dropped name, a decomposed one in UTF-8
+        // (lower case, so lower-casing must be Unicode-aware) for a composed dropped name, and
+        // bytes valid in neither sense of a dropped name on the last line.
         const QByteArray edl("* FROM CLIP NAME: Sc\xe8ne.mov  \r\n"
-                             "* FROM CLIP NAME: \xc3\xa9tage.MOV\r\n"
+                             "* FROM CLIP NAME: e\xcc\x81tage.MOV\r\n"
                              "* FROM CLIP NAME: \xff\xfe\x80.mov\r\n");
         QCOMPARE(EDLRewriter::rewrite(edl, reel, files),
                  (EDLRewriter::Result{"* FROM CLIP NAME: Fin\xc3\xa9.mov  \r\n"
@@ -137,13 +138,45 @@ private Q_SLOTS:
             abc[0],
             clip(QStringLiteral("b.mov"), QStringLiteral("B2"), Surface::bwall, Proxy::half),
             abc[2],
+            clip(QStringLiteral("\u00e9.mov"), QStringLiteral("E"), Surface::floor),
         };
         const QByteArray lines("* FROM CLIP NAME: a.mov\n* FROM CLIP NAME: B.mov\n"
-                               "* FROM CLIP NAME: A.MOV\n* FROM CLIP NAME: b.mov\n");
+                               "* FROM CLIP NAME: A.MOV\n* FROM CLIP NAME: b.mov\n"
+                               "* FROM CLIP NAME: \xc3\xa9.mov\n* FROM CLIP NAME: e\xcc\x81.mov\n");
         QCOMPARE(EDLRewriter::rewrite(lines + "* FROM CLIP NAME: c.mov\n", reel, files),
                  (EDLRewriter::Result{lines + "* FROM CLIP NAME: C\n",
                                       1,
-                                      {QStringLiteral("b.mov"), QStringLiteral("a.mov")}}));
+                                      {QStringLiteral("b.mov"), QStringLiteral("a.mov"),
+                                       QStringLiteral("\u00e9.mov")}}));
+    }
+
+    // A dissolve names its incoming clip on a "TO CLIP NAME" line: it takes the name that the
+    // clip's own clip line gets, and only then; it never makes a name ambiguous.
+    void transitionsNameTheirIncomingClipAsItsClipLineDoes()
+    {
+        const QList<EDLRewriter::File> files =
+            abc + QList<EDLRewriter::File>{
+                      clip(QStringLiteral("d.mov"), QStringLiteral("D"), Surface::dwall)};
+        const auto edl = [](const char *a, const char *toB, const char *b, const char *toD) {
+            return QByteArray("TITLE: Halcyon\r\nFCM: NON-DROP FRAME\r\n\r\n"
+                              "001  AX       V     C        00:00:00:00 00:00:00:00 01:00:00:00 "
+                              "01:00:00:00\r\n"
+                              "001  BX       V     D    030 00:00:00:00 00:00:10:00 01:00:00:00 "
+                              "01:00:10:00\r\n"
+                              "* FROM CLIP NAME: ") +
+                   a + "\r\n*  TO CLIP NAME:\t" + toB +
+                   " \r\n"
+                   "002  BX       V     C        00:00:10:00 00:00:20:00 01:00:10:00 "
+                   "01:00:20:00\r\n"
+                   "* FROM CLIP NAME: " +
+                   b + "\r\n* TO CLIP NAME: " + toD + "\r\n";
+        };
+        QCOMPARE(EDLRewriter::rewrite(edl("a.mov", "B.MOV", "b.mov", "d.mov"), reel, files),
+                 (EDLRewriter::Result{edl("A", "B", "B", "d.mov"), 3, {}}));
+        // Its name used on two clip lines, the incoming clip keeps its name everywhere.
+        QCOMPARE(EDLRewriter::rewrite(edl("b.mov", "b.mov", "b.mov", "a.mov"), reel, files),
+                 (EDLRewriter::Result{
+                     edl("b.mov", "b.mov", "b.mov", "a.mov"), 0, {QStringLiteral("b.mov")}}));
     }
 };
 

@@ -59,6 +59,10 @@ private Q_SLOTS:
                  lt);
         make("mpeg4.mov", args("-f lavfi -i testsrc=s=64x32:r=30:d=0.2 -c:v mpeg4"));
         make("audio-only.mov", args("-f lavfi -i sine=d=0.2 -c:a pcm_s16le"));
+        // One fragment per frame: more atoms than the chain walk takes, so its index is read.
+        make("fragmented-2997.mov", args("-f lavfi -i testsrc=s=64x32:r=30000/1001:d=2.5 -movflags "
+                                         "frag_keyframe+empty_moov") +
+                                        lt);
     }
 
     void realMoviesReadAsFfprobeSeesThem()

@@ -136,6 +136,43 @@ inline QByteArray movie(const QList<Track> &tracks, quint32 timeScale = 600, qui
     return ftyp() + atom("moov", moov) + atom("mdat", QByteArray(mdatBytes, '\x5a'));
 }
 
+// A fragment of one track: `count` samples of `duration` each (the track header's default),
+// starting at decode time `start`.
+inline QByteArray moof(quint32 track, quint64 start, quint32 count, quint32 duration)
+{
+    const QByteArray tfhd = atom("tfhd", be32(0x08) + be32(track) + be32(duration));
+    const QByteArray tfdt = atom("tfdt", be32(1 << 24) + be64(start));
+    const QByteArray trun = atom("trun", be32(0) + be32(count));
+    return atom("moof", atom("mfhd", be32(0) + be32(1)) + atom("traf", tfhd + tfdt + trun));
+}
+
+// The fragment index of one track (version 1 entries), with the mfro box that ends the file.
+inline QByteArray mfra(quint32 track, const QList<quint64> &fragments)
+{
+    QByteArray entries;
+    for (quint64 offset : fragments)
+        entries += be64(0) + be64(offset) + QByteArray("\1\1\1");
+    const QByteArray tfra =
+        atom("tfra", be32(1 << 24) + be32(track) + be32(0) + be32(fragments.size()) + entries);
+    return atom("mfra", tfra + be32(16) + "mfro" + be32(0) + be32(8 + tfra.size() + 16));
+}
+
+// ftyp, a movie box whose one video track (30 fps at 15360) has all its samples in fragments,
+// then `count` fragments of one sample each, and the index when asked for.
+inline QByteArray fragmentedMovie(int count, bool indexed)
+{
+    const QByteArray trex = atom("trex", be32(0) + be32(1) + be32(1) + be32(0) + be32(0) + be32(0));
+    QByteArray file = ftyp() + atom("moov", mvhd(0, 1000, 0) +
+                                                trak(Track{"vide", 64, 32, "apcs", 15360, 512, 0}) +
+                                                atom("mvex", trex));
+    QList<quint64> fragments;
+    for (int i = 0; i < count; ++i) {
+        fragments.append(quint64(file.size()));
+        file += moof(1, quint64(i) * 512, 1, 512) + atom("mdat", QByteArray(16, 'f'));
+    }
+    return indexed ? file + mfra(1, fragments) : file;
+}
+
 // Command-line arguments written as one line; none of them may hold a space.
 inline QStringList args(const char *line)
 {

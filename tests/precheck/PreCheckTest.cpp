@@ -38,6 +38,49 @@ private Q_SLOTS:
         QVERIFY(source.bytesRead() < 2048);
     }
 
+    // Real exports made by ffmpeg: a fragmented movie, other kinds of file, and movies whose media
+    // is missing.
+    void filesThatAreNotFinishedMoviesAreSaidTruly()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString plain = dir.filePath(QStringLiteral("plain.mov"));
+        const QString fragmented = dir.filePath(QStringLiteral("fragmented.mov"));
+        const QString raw = dir.filePath(QStringLiteral("raw.mov"));
+        const QStringList lt =
+            args("-f lavfi -i testsrc=s=64x32:r=30:d=2.2 -c:v prores_ks -profile:v 1");
+        QVERIFY(ffmpeg(lt + args("-movflags +faststart") << plain));
+        QVERIFY(ffmpeg(lt + args("-movflags frag_keyframe+empty_moov") << fragmented));
+        QVERIFY(ffmpeg(lt + args("-f rawvideo") << raw));
+
+        // One fragment per frame, 66 in all: judged by its index, as long as the plain movie.
+        const Reading movie = Reading::movie(full(64, 32), 2.2);
+        QCOMPARE(PreCheck::read(plain), movie);
+        QCOMPARE(PreCheck::read(fragmented), movie);
+
+        const QByteArray bytes = contents(plain);
+        const QByteArray fragments = contents(fragmented);
+        const auto readingOf = [](const QByteArray &file) {
+            MemorySource source(file);
+            return PreCheck::read(source);
+        };
+        // Text, a raw ProRes stream, and fragments without the movie they belong to.
+        const qsizetype firstFragment = fragments.indexOf("moof") - 4;
+        const qsizetype index = fragments.lastIndexOf("mfra") - 4;
+        for (const QByteArray &file : {QByteArray("Notes for the floor wall.\n"), contents(raw),
+                                       fragments.sliced(firstFragment, index - firstFragment)})
+            QCOMPARE(readingOf(file), Reading::notAMovie());
+
+        // Cut short; a movie header whose media was never written, plain or fragmented; a last
+        // atom that runs to the end of the file, which ends before its media does.
+        const qsizetype mdat = bytes.indexOf("mdat") - 4;
+        QByteArray openEnded = bytes;
+        openEnded.replace(mdat, 4, be32(0));
+        for (const QByteArray &file : {fragments.chopped(100), fragments.first(firstFragment),
+                                       bytes.first(mdat), openEnded.chopped(100)})
+            QCOMPARE(readingOf(file), Reading::unfinished());
+    }
+
     void readingsAreEqualByKindAndPayload()
     {
         QVERIFY(Reading::movie(full(1, 1), 2) != Reading::movie(full(1, 1), 3));
@@ -58,13 +101,14 @@ private Q_SLOTS:
             // 1: still being read
             File{"b.mov", Surface::bwall, std::nullopt},
             File{"c.mov", Surface::cwall, Reading::unfinished()},
+            File{"notes.mov", Surface::cwall, Reading::notAMovie()},
             File{"d.mov", Surface::dwall,
                  Reading::unreadable(QStringLiteral("track 2 has no handler"))},
-            // 4: no surface chosen yet: nothing to say, and its length does not count
+            // 5: no surface chosen yet: nothing to say, and its length does not count
             File{"e.mov", std::nullopt, Reading::movie(full(1, 1, "xxxx"), 99)},
-            // 5: proxy-sized: only the proxy message, length not counted
+            // 6: proxy-sized: only the proxy message, length not counted
             File{"floor.mov", Surface::floor, Reading::movie(full(1159, 816), 50)},
-            // 6, 7, 8: complete; 7 has another problem and still counts
+            // 7, 8, 9: complete; 8 has another problem and still counts
             File{"A.mov", Surface::awall, Reading::movie(full(7972, 3424), 10.00)},
             File{"B.mov", Surface::bwall, Reading::movie(slow, 10.02)},
             File{"S.mov", Surface::surtitles, Reading::movie(full(5612, 304, "ap4h"), 12.0)},
@@ -73,6 +117,8 @@ private Q_SLOTS:
                  (QList<QStringList>{{proxyMessage},
                                      {},
                                      {ExportRules::unfinishedMessage.toString()},
+                                     {"Isn't a QuickTime movie at all. Export it again as a "
+                                      "QuickTime movie (.mov)."},
                                      {"Couldn't be read as a movie (track 2 has no handler)."},
                                      {},
                                      {proxyMessage},

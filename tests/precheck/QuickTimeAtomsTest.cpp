@@ -11,10 +11,20 @@ class QuickTimeAtomsTest : public QObject
 {
     Q_OBJECT
 
-    static std::optional<double> durationOf(const QByteArray &bytes)
+    using Outline = QuickTimeAtoms::Outline;
+
+    static Outline outlineOf(const QByteArray &bytes)
     {
         MemorySource source(bytes);
-        return QuickTimeAtoms::movieDuration(source);
+        return QuickTimeAtoms::outline(source);
+    }
+
+    static std::optional<double> durationOf(const QByteArray &bytes)
+    {
+        const Outline outline = outlineOf(bytes);
+        if (outline.shape != Outline::Shape::movie)
+            return std::nullopt;
+        return outline.duration;
     }
 
     // ftyp, moov with an mvhd of 600 units per second lasting 1.5 s, and an mdat.
@@ -86,6 +96,50 @@ private Q_SLOTS:
         // The last moov decides, even when it has no header.
         QCOMPARE(durationOf(atom("moov", mvhd(0, 1, 3)) + atom("moov", mvhd(0, 1, 5))), 5.0);
         QCOMPARE(durationOf(atom("moov", mvhd(0, 1, 3)) + atom("moov")), std::nullopt);
+    }
+
+    void otherKindsOfFileAndMediaSegmentsAreNotMovies()
+    {
+        const Outline notAMovie{Outline::Shape::notAMovie, 0, false, {}};
+        const QByteArray segment = moof(1, 0, 1, 512) + atom("mdat", QByteArray(16, 'f'));
+        for (const QByteArray &bytes : {be32(20) + "xy", be32(4) + "ftyp", atom("styp") + segment,
+                                        ftyp() + segment + atom("moov")})
+            QCOMPARE(outlineOf(bytes), notAMovie);
+        // Too little written to tell, space set aside but not written yet, or no movie box yet:
+        // still exporting.
+        const QByteArray started = be32(20) + "ft";
+        for (const QByteArray &bytes :
+             {QByteArray(), started, QByteArray(4096, '\0'), ftyp() + atom("mdat", "x")})
+            QCOMPARE(outlineOf(bytes), Outline{});
+    }
+
+    void fragmentedMoviesEndThroughTheirIndex()
+    {
+        // Fewer atoms than the walk takes: every fragment is walked.
+        const QByteArray few = fragmentedMovie(10, false);
+        const Outline walked = outlineOf(few);
+        QCOMPARE(walked.shape, Outline::Shape::movie);
+        QCOMPARE(walked.fragments.size(), 10);
+        QCOMPARE(walked.fragments.first(), few.indexOf("moof") - 4);
+
+        // Far more: only the index at the end and the last fragment it lists are read.
+        const QByteArray many = fragmentedMovie(200, true);
+        const qint64 last = many.lastIndexOf("moof") - 4;
+        MemorySource source(many);
+        QCOMPARE(QuickTimeAtoms::outline(source),
+                 (Outline{Outline::Shape::movie, 0, true, {last}}));
+        QVERIFY(source.bytesRead() < 1024);
+
+        // Without its index, with bytes after it, cut short, or with an index that does not lead
+        // to a fragment, such a movie is not known to be finished.
+        const qsizetype mfro = many.size() - 16;
+        QByteArray wrongSize = many;
+        wrongSize.replace(mfro + 12, 4, be32(quint32(many.size() - many.lastIndexOf("mfra") + 5)));
+        QByteArray wrongOffset = many; // the last entry's offset, just before mfro
+        wrongOffset.replace(mfro - 11, 8, be64(quint64(last) + 8));
+        for (const QByteArray &bytes : {fragmentedMovie(200, false), many + atom("free"),
+                                        many.chopped(1), wrongSize, wrongOffset})
+            QCOMPARE(outlineOf(bytes), Outline{});
     }
 };
 

@@ -20,10 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (info.videoTracks == 0 && (info.width != 0 || !info.codec.isEmpty()))
             std::abort();
     }
+    if (!(result.fragmentedDuration >= 0) || (!result.ok() && result.mediaMissing))
+        std::abort();
 
     tessera::MemorySource again(bytes);
     const tessera::PreCheck::Reading reading = tessera::PreCheck::read(again);
     if (reading.kind == tessera::PreCheck::Reading::Kind::unreadable && reading.detail.isEmpty())
+        std::abort();
+    if (reading.kind == tessera::PreCheck::Reading::Kind::movie && !(reading.duration >= 0))
         std::abort();
     return 0;
 }

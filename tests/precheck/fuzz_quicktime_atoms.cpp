@@ -8,15 +8,25 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    using Outline = tessera::QuickTimeAtoms::Outline;
     tessera::MemorySource source(
         QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
-    const std::optional<double> duration = tessera::QuickTimeAtoms::movieDuration(source);
+    const Outline outline = tessera::QuickTimeAtoms::outline(source);
     // A duration is a count over a non-zero time scale: never negative, never NaN.
-    if (duration && !(*duration >= 0))
+    if (!(outline.duration >= 0))
         std::abort();
-    // 64 header reads of 16 bytes, plus at most 8 bytes per moov child and 32 for its header:
-    // the walk never reads more than the data holds plus that small overhead.
-    if (source.bytesRead() > qint64(64 * 16) + qint64(size) + 64 * 32)
+    // Fragments are only ever listed for a fragmented movie, in file order, inside the file.
+    if (!outline.fragments.isEmpty() &&
+        (outline.shape != Outline::Shape::movie || !outline.fragmented))
+        std::abort();
+    for (qsizetype i = 0; i < outline.fragments.size(); ++i) {
+        const qint64 at = outline.fragments[i];
+        if (at < 0 || at >= qint64(size) || (i > 0 && at <= outline.fragments[i - 1]))
+            std::abort();
+    }
+    // 64 atom headers, 1024 movie-box children with their headers, and the index with its last
+    // fragments: what the walk reads never depends on the size of the file.
+    if (source.bytesRead() > 16 * 1024)
         std::abort();
     return 0;
 }

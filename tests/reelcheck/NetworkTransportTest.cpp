@@ -94,6 +94,29 @@ QUrl refusingBase()
     return loopback(probe.serverPort());
 }
 
+// A listener that never accepts, its one-place queue taken: the kernel drops every further
+// connection attempt, so a connect hangs as it does towards a host that is switched off.
+class FullQueue
+{
+public:
+    FullQueue()
+    {
+        m_server.setListenBacklogSize(0);
+        m_server.setMaxPendingConnections(0);
+        if (!m_server.listen(QHostAddress::LocalHost, 0))
+            qFatal("cannot listen on loopback");
+        m_filler.connectToHost(QHostAddress::LocalHost, m_server.serverPort());
+        if (!m_filler.waitForConnected(2000))
+            qFatal("cannot fill the queue");
+    }
+
+    QUrl base() const { return loopback(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+    QTcpSocket m_filler;
+};
+
 } // namespace
 
 class NetworkTransportTest : public QObject
@@ -143,16 +166,20 @@ private Q_SLOTS:
         }
     }
 
-    // Refused or a bad address: it certainly never arrived. A silence or a hang-up after the
-    // request: it may have. Neither the detail nor the sentence ever shows the access key.
+    // Refused, no route (no TCP reaches a multicast address), a connect that times out, or a bad
+    // address: it certainly never arrived. A silence or a hang-up after the request: it may have.
+    // Neither the detail nor the sentence ever shows the access key.
     void failuresSplitByWhetherTheRequestMayHaveArrived()
     {
         RawServer silent;
         silent.mode = RawServer::Mode::silent;
         RawServer closing;
         closing.mode = RawServer::Mode::closeAfterRequest;
+        FullQueue full;
         for (const auto &[base, mayHaveArrived] :
              QList<std::pair<QUrl, bool>>{{refusingBase(), false},
+                                          {QUrl(QStringLiteral("http://224.0.0.1:8790")), false},
+                                          {full.base(), false},
                                           {QUrl(QStringLiteral("http://")), false},
                                           {QUrl(QStringLiteral("ftp://127.0.0.1:1/")), false},
                                           {QUrl(QStringLiteral("127.0.0.1:8790")), false},
@@ -172,6 +199,15 @@ private Q_SLOTS:
         // Qt's HTTP stack itself sends the request once more on a fresh connection when the
         // first closes before any answer; the submission key keeps that harmless.
         QVERIFY(closing.requests.size() >= 1);
+
+        // Nothing to repeat for a submission that never left: one attempt, one time-out.
+        int repeats = 0;
+        const auto once =
+            QCoro::waitFor(client(full.base(), 0.3)
+                               .submitSafely(SubmissionRequest{}, 4, std::chrono::milliseconds(0),
+                                             [&] { ++repeats; }));
+        QVERIFY(once.error().is<APIError::Unreachable>());
+        QCOMPARE(repeats, 0);
     }
 
     void abortingEndsTheCallAsCancelled()
