@@ -6,6 +6,7 @@
 #include "app/ModelRows.h"
 #include "app/ReelChoice.h"
 #include "app/Settings.h"
+#include "core/naming/Characters.h"
 #include "core/naming/NameDiff.h"
 #include "core/naming/Naming.h"
 #include "core/precheck/ReelCompleteness.h"
@@ -63,11 +64,16 @@ void Confirmation::setNote(const QString &note)
 {
     if (m_note == note)
         return;
-    const bool wasTooLong = m_note.size() > maxNoteLength;
+    const bool wasTooLong = noteTooLong();
     m_note = note;
     Q_EMIT noteChanged();
-    if (wasTooLong != (note.size() > maxNoteLength))
+    if (wasTooLong != noteTooLong())
         Q_EMIT gatesChanged();
+}
+
+bool Confirmation::noteTooLong() const
+{
+    return Characters::count(m_note) > maxNoteLength;
 }
 
 void Confirmation::setRenameOriginals(bool on)
@@ -241,7 +247,7 @@ std::optional<QString> Confirmation::submitBlocker() const
         return QStringLiteral("Fix the problems in red, then drop the files again.");
     if (!m_identity.nameFits())
         return QStringLiteral("Say who you are on the first step.");
-    if (m_note.size() > maxNoteLength)
+    if (noteTooLong())
         return QStringLiteral("The note is too long (2000 characters at most).");
     return std::nullopt;
 }

@@ -30,6 +30,7 @@ class Confirmation : public QObject
     Q_PROPERTY(QString version READ version NOTIFY versionChanged)
     Q_PROPERTY(bool newEDL READ newEDL WRITE setNewEDL NOTIFY newEDLChanged)
     Q_PROPERTY(QString note READ note WRITE setNote NOTIFY noteChanged)
+    Q_PROPERTY(bool noteTooLong READ noteTooLong NOTIFY noteChanged)
     Q_PROPERTY(bool renameOriginals READ renameOriginals WRITE setRenameOriginals NOTIFY
                    renameOriginalsChanged)
     Q_PROPERTY(QString completenessWarning READ completenessWarningText NOTIFY derivedChanged)
@@ -55,6 +56,8 @@ public:
     bool newEDL() const { return m_newEDL; }
     QString note() const { return m_note; }
     bool renameOriginals() const { return m_renameOriginals; }
+    // More than maxNoteLength characters.
+    bool noteTooLong() const;
 
     void setVersion(const QString &version);
     void setNewEDL(bool newEDL);

@@ -21,6 +21,8 @@ class HelpDesk : public QObject
     Q_PROPERTY(tessera::Workflow::HelpKind state READ stateKind NOTIFY changed)
     Q_PROPERTY(QString failure READ failure NOTIFY changed)
     Q_PROPERTY(bool canSend READ canSend NOTIFY changed)
+    Q_PROPERTY(int messageLength READ messageLength NOTIFY changed)
+    Q_PROPERTY(bool messageTooLong READ messageTooLong NOTIFY changed)
     Q_PROPERTY(QStringList contextLines READ contextLines NOTIFY contextChanged)
 
 public:
@@ -50,6 +52,9 @@ public:
     QString failure() const { return m_state.message; }
     // "Send" may be pressed: the message is valid and no request is under way.
     bool canSend() const;
+    // The message's length as the limit counts it, and whether it is over the limit.
+    int messageLength() const { return int(HelpReport::messageLength(m_message)); }
+    bool messageTooLong() const { return messageLength() > HelpReport::maxMessage; }
 
     Q_INVOKABLE void openHelp();
     Q_INVOKABLE void send();

@@ -3,6 +3,7 @@
 #include "app/Change.h"
 #include "app/ModelRows.h"
 #include "app/Settings.h"
+#include "core/naming/Characters.h"
 
 namespace tessera {
 
@@ -67,7 +68,7 @@ EditorIdentity::Identity Identity::identity() const
 
 bool Identity::nameFits() const
 {
-    const qsizetype length = name().size();
+    const qsizetype length = Characters::count(name());
     return length >= 1 && length <= maxNameLength;
 }
 
@@ -80,7 +81,7 @@ void Identity::pickUser(const QString &id)
 
 void Identity::useTypedName(const QString &typed)
 {
-    const QString name = typed.trimmed().left(maxNameLength);
+    const QString name = Characters::cut(typed.trimmed(), maxNameLength);
     if (name.isEmpty())
         return;
     setEditor(name);
@@ -143,7 +144,7 @@ QVariantList Identity::foundUsers() const
 
 QString Identity::typedName() const
 {
-    return m_userQuery.trimmed().left(maxNameLength);
+    return Characters::cut(m_userQuery.trimmed(), maxNameLength);
 }
 
 } // namespace tessera

@@ -50,7 +50,8 @@ public:
     // the list is loaded, else the typed name, trimmed.
     EditorIdentity::Identity identity() const;
     QString name() const { return identity().editor; }
-    // The name has between 1 and maxNameLength characters.
+    // The name has between 1 and maxNameLength characters (as the editor sees them: an emoji is
+    // one).
     bool nameFits() const;
 
     Q_INVOKABLE void pickUser(const QString &id);

@@ -48,8 +48,8 @@ QList<QUrl> expanded(const QList<QUrl> &urls)
     return result;
 }
 
-// A file that cannot be opened at all is said to be so, by name; only an opened file whose atom
-// chain is incomplete reads as still exporting.
+// A file that cannot be opened at all is said to be so, by name; an opened one is judged by what
+// it holds (a movie, one still being exported, or no movie at all).
 PreCheck::Reading readMovie(const QUrl &url)
 {
     FileSource source(url.toLocalFile());

@@ -29,6 +29,11 @@ private Q_SLOTS:
         QVERIFY(!model->canContinue());
         model->identity()->setEditor(QString(60, u'x'));
         QVERIFY(model->canContinue());
+        // Counted and cut as the editor sees them: an emoji is one character, never split.
+        const QString face = QStringLiteral("😀");
+        model->identity()->useTypedName(face.repeated(61));
+        QCOMPARE(model->identity()->editor(), face.repeated(60));
+        QVERIFY(model->canContinue());
         model->goToConfirm();
         QTRY_VERIFY(!reels.reels().isEmpty() && !intake.checkingFiles());
 

@@ -20,6 +20,9 @@ private Q_SLOTS:
         HelpDesk &help = *model->help();
         help.openHelp();
         QVERIFY(help.isOpen());
+        help.setMessage(QStringLiteral("😀").repeated(1000));
+        QCOMPARE(help.messageLength(), 1000);
+        QVERIFY(help.canSend() && !help.messageTooLong());
         QVERIFY(help.contextLines().contains(u"Step: Drop"));
         help.setMessage(QStringLiteral("\n  The copy stalls.  \n"));
         help.send();

@@ -60,7 +60,7 @@ Rectangle {
                 readonly property real lineHeight: fontInfo.height
                 placeholderText: "Anything the reel check team should know"
                 text: bar.confirmation.note
-                frame: bar.confirmation.note.length > 2000 ? Theme.problem : Theme.lineStrong
+                frame: bar.confirmation.noteTooLong ? Theme.problem : Theme.lineStrong
                 onEdited: (text) => { if (text !== bar.confirmation.note) bar.confirmation.note = text }
                 FontMetrics { id: fontInfo; font.pixelSize: 13 }
             }

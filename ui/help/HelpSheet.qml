@@ -59,11 +59,11 @@ B.Popup {
                 Layout.fillWidth: true
                 Layout.preferredHeight: 90
                 text: sheet.help.message
-                frame: sheet.help.message.length > 1000 ? Theme.problem : Theme.lineStrong
+                frame: sheet.help.messageTooLong ? Theme.problem : Theme.lineStrong
                 onEdited: (text) => { if (text !== sheet.help.message) sheet.help.message = text }
             }
             TextLine {
-                text: sheet.help.message.length + " of 1000 characters"
+                text: sheet.help.messageLength + " of 1000 characters"
                 color: Theme.muted
                 font.pixelSize: 11
             }
