@@ -7,11 +7,12 @@ namespace tessera {
 namespace {
 
 // Each write or read is one request to the share's daemon, which passes it on to the server and
-// answers once the server has; the daemon handles one request at a time. With 256 KiB writes and
-// 1 MiB reads a write and a read-back kept a gigabit link busy both ways (512 MiB each way in
-// 5.4 s); 1 MiB writes left the read-back at 60 % of that and whole chunks made the two nearly
-// take turns. Writing alone, 256 KiB requests ran at the link's speed and 1 MiB ones 15 % slower.
-// Small pieces also let a cancellation land within a chunk.
+// answers once the server has; how the daemon interleaves them decides whether the link carries
+// both directions at once. With 256 KiB writes and 1 MiB reads a write and a read-back kept a
+// gigabit link busy both ways (512 MiB each way in 5.4 s); 1 MiB writes left the read-back at 60 %
+// of that and whole chunks made the two nearly take turns. Writing alone, 256 KiB requests ran at
+// the link's speed and 1 MiB ones 15 % slower. Small pieces also let a cancellation land within a
+// chunk.
 constexpr qint64 writePiece = 256 << 10;
 constexpr qint64 readPiece = 1 << 20;
 
