@@ -1,25 +1,23 @@
 #include "core/copy/SafeCopier.h"
 
+#include "core/copy/ChunkBuffers.h"
 #include "core/copy/CopyPlanner.h"
+#include "core/copy/GioCopier.h"
 #include "core/copy/MountTable.h"
+#include "core/copy/PosixIO.h"
+#include "core/copy/Sha256.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <openssl/evp.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <future>
-#include <memory>
 #include <mutex>
-#include <new>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -60,144 +58,12 @@ QString RenameError::description() const
 
 namespace {
 
+using namespace PosixIO;
+
 std::mutex seamLock;
 std::function<QString()> tokenSource;
 std::atomic<Testing::RenameSupport> renameSupport{Testing::RenameSupport::exclusive};
 std::atomic<bool> everythingIsAShare{false};
-
-QString errorText(int error)
-{
-    char buffer[256];
-    // GNU strerror_r: thread-safe, returns a pointer to the text (not always into `buffer`).
-    return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
-}
-
-QString detailText(const char *step, int error)
-{
-    return QString::fromLatin1(step).arg(errorText(error));
-}
-
-[[noreturn]] void failIO(const QString &name, const char *step, int error)
-{
-    throw CopyError::io(name, detailText(step, error));
-}
-
-QByteArray nativePath(const QUrl &url)
-{
-    return QFile::encodeName(url.isLocalFile() ? url.toLocalFile() : url.path());
-}
-
-bool pathExists(const QByteArray &path)
-{
-    struct stat info;
-    return ::lstat(path.constData(), &info) == 0;
-}
-
-// Closes a descriptor on every path unless it was handed on with release().
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd)
-        : fd_(fd)
-    {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-// Opens a file to read it. O_NONBLOCK keeps a named pipe or device from holding the open
-// forever; anything but a regular file is refused.
-int openForReading(const QUrl &url, const QString &shownName, const char *step, int flags = 0)
-{
-    Descriptor input(
-        ::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags));
-    if (input.get() < 0)
-        failIO(shownName, step, errno);
-    struct stat info;
-    if (::fstat(input.get(), &info) != 0)
-        failIO(shownName, step, errno);
-    if (S_ISDIR(info.st_mode))
-        throw CopyError::io(shownName, QStringLiteral("it is a folder, not a file"));
-    if (!S_ISREG(info.st_mode))
-        throw CopyError::io(shownName, QStringLiteral("it isn't a regular file"));
-    return input.release();
-}
-
-// What tells one state of a file's contents from another, as far as the system records it.
-struct Version
-{
-    dev_t device;
-    ino_t inode;
-    off_t size;
-    timespec modified;
-
-    friend bool operator==(const Version &a, const Version &b)
-    {
-        return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-               a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
-    }
-};
-
-Version versionOf(const struct stat &info)
-{
-    return Version{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-}
-
-std::optional<Version> versionOf(int fd)
-{
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return std::nullopt;
-    return versionOf(info);
-}
-
-class Sha256
-{
-public:
-    Sha256()
-        : context_(EVP_MD_CTX_new())
-    {
-        if (!context_ || EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1)
-            throw std::bad_alloc();
-    }
-    ~Sha256() { EVP_MD_CTX_free(context_); }
-    Sha256(const Sha256 &) = delete;
-    Sha256 &operator=(const Sha256 &) = delete;
-
-    void update(const char *data, qint64 length)
-    {
-        if (length > 0)
-            EVP_DigestUpdate(context_, data, static_cast<size_t>(length));
-    }
-    QString hex()
-    {
-        unsigned char digest[EVP_MAX_MD_SIZE];
-        unsigned int length = 0;
-        EVP_DigestFinal_ex(context_, digest, &length);
-        return QString::fromLatin1(
-            QByteArray(reinterpret_cast<const char *>(digest), static_cast<qsizetype>(length))
-                .toHex());
-    }
-
-private:
-    EVP_MD_CTX *context_;
-};
-
-// Asks for the next chunk while this one is hashed and written, so that the disk or the server
-// keeps working; plain read-ahead alone covers only a fraction of a chunk.
-void readAhead(int fd, qint64 offset)
-{
-    ::posix_fadvise(fd, offset, chunk, POSIX_FADV_WILLNEED);
-}
 
 // How a file system is written and read back.
 enum class Strategy {
@@ -209,7 +75,8 @@ enum class Strategy {
     // disk does, so they are dropped chunk by chunk.
     kernelShare,
     // The GVfs FUSE mount: as a kernel share, but it keeps no written pages (fincore shows none
-    // after a plain 8 MiB write), so the per-chunk write-back calls would only cost time.
+    // after a plain 8 MiB write), so the per-chunk write-back calls would only cost time. Used
+    // only where GIO cannot reach the share's daemon itself.
     gvfsShare,
 };
 
@@ -227,72 +94,13 @@ Strategy strategyFor(const QByteArray &path)
     return Strategy::local;
 }
 
-// The two chunk buffers of one operation: while one is written or read, the other is hashed.
-// Aligned for O_DIRECT.
-class Buffers
+// The share's file for a path on a GVfs mount whose daemon GIO reaches; nothing for a local disk,
+// a kernel share, or a GVfs mount GIO does not map (its FUSE mount is used then).
+std::optional<GioFile> throughGio(const QUrl &url)
 {
-public:
-    Buffers()
-    {
-        for (char *&buffer : buffers_) {
-            void *memory = nullptr;
-            if (::posix_memalign(&memory, 4096, chunk) != 0)
-                throw std::bad_alloc();
-            buffer = static_cast<char *>(memory);
-        }
-    }
-    ~Buffers()
-    {
-        for (char *buffer : buffers_)
-            std::free(buffer);
-    }
-    Buffers(const Buffers &) = delete;
-    Buffers &operator=(const Buffers &) = delete;
-    char *operator[](int index) const { return buffers_[index]; }
-
-private:
-    std::array<char *, 2> buffers_{};
-};
-
-ssize_t readSome(int fd, char *buffer, qint64 length)
-{
-    ssize_t count;
-    do {
-        count = ::read(fd, buffer, static_cast<size_t>(length));
-    } while (count < 0 && errno == EINTR);
-    return count;
-}
-
-// Reads until `length` bytes or the end of the file; returns the count or minus the error number.
-// A short count therefore always means the end.
-ssize_t readFull(int fd, char *buffer, qint64 length)
-{
-    qint64 done = 0;
-    while (done < length) {
-        const ssize_t count = readSome(fd, buffer + done, length - done);
-        if (count < 0)
-            return -errno;
-        if (count == 0)
-            break;
-        done += count;
-    }
-    return static_cast<ssize_t>(done);
-}
-
-// Writes everything, continuing after short writes; returns 0 or the error number.
-int writeAll(int fd, const char *data, qint64 length)
-{
-    while (length > 0) {
-        const ssize_t count = ::write(fd, data, static_cast<size_t>(length));
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += count;
-        length -= count;
-    }
-    return 0;
+    if (strategyFor(nativePath(url)) != Strategy::gvfsShare)
+        return std::nullopt;
+    return Gio::fileFor(url);
 }
 
 // fsync, then close; both failures mean the server did not confirm the bytes.
@@ -358,7 +166,7 @@ QString hashCached(int fd, const QString &shownName, const Progress &progress, c
 // Reads a descriptor opened with O_DIRECT: no page of the client's cache is involved, each read
 // goes to the server. The next chunk is read while this one is hashed.
 QString hashDirect(int fd, const QString &shownName, const Progress &progress,
-                   const Buffers &buffers)
+                   const ChunkBuffers &buffers)
 {
     Sha256 hash;
     qint64 total = 0;
@@ -380,7 +188,7 @@ QString hashDirect(int fd, const QString &shownName, const Progress &progress,
 }
 
 QString hashFile(const QUrl &url, const QString &shownName, const Progress &progress,
-                 const Buffers &buffers)
+                 const ChunkBuffers &buffers)
 {
     const char *step = "can't open it (%1)";
     if (strategyFor(nativePath(url)) != Strategy::local) {
@@ -420,7 +228,6 @@ QString writeLocal(int input, Descriptor &output, const QString &name, const Pro
                    char *buffer)
 {
     Sha256 hash;
-    ::posix_fadvise(input, 0, 0, POSIX_FADV_SEQUENTIAL);
     qint64 total = 0;
     qint64 previousLength = 0;
     for (;;) {
@@ -446,10 +253,9 @@ QString writeLocal(int input, Descriptor &output, const QString &name, const Pro
 // Streams input to a share: each chunk is written on a helper thread while the next one is read
 // and hashed here, so the server never waits for our hashing.
 QString writeShare(int input, Descriptor &output, const QString &name, const Progress &progress,
-                   const Buffers &buffers, bool settleChunks)
+                   const ChunkBuffers &buffers, bool settleChunks)
 {
     Sha256 hash;
-    ::posix_fadvise(input, 0, 0, POSIX_FADV_SEQUENTIAL);
     qint64 read = 0;
     qint64 written = 0;
     qint64 writingLength = 0;
@@ -487,24 +293,21 @@ QString writeShare(int input, Descriptor &output, const QString &name, const Pro
     return hash.hex();
 }
 
-QString writePartial(int input, Descriptor &output, const QString &name, const Progress &progress,
-                     const Buffers &buffers, Strategy strategy)
+void removeSoon(const QByteArray &path)
 {
-    if (strategy == Strategy::local)
-        return writeLocal(input, output, name, progress, buffers[0]);
-    return writeShare(input, output, name, progress, buffers, strategy == Strategy::kernelShare);
+    // A share may refuse for a moment to remove a file its server still holds open.
+    for (int attempt = 0; ::unlink(path.constData()) != 0 && errno != ENOENT && attempt < 10;
+         ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
 // Removes our own partial file after a failure and turns rename failures into copy errors.
-[[noreturn]] void abandon(const Partial &partial, Descriptor &output, const QString &name)
+[[noreturn]] void abandon(const QByteArray &partial, Descriptor *output, const QString &name)
 {
     // Closed first: a share may refuse to remove a file that is still open.
-    if (output.get() >= 0)
-        ::close(output.release());
-    // A share may refuse for a moment to remove a file its server still holds open.
-    for (int attempt = 0;
-         ::unlink(partial.path.constData()) != 0 && errno != ENOENT && attempt < 10; ++attempt)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (output && output->get() >= 0)
+        ::close(output->release());
+    removeSoon(partial);
     try {
         throw;
     } catch (const RenameError &error) {
@@ -514,34 +317,40 @@ QString writePartial(int input, Descriptor &output, const QString &name, const P
     }
 }
 
-struct Placement
+Sent sendPosix(const QUrl &from, const QUrl &to, const Progress &progress,
+               const ChunkBuffers &buffers)
 {
-    // Writes the partial file, fsyncs and closes it; returns the digest of what was sent.
-    std::function<QString(Descriptor &, const Buffers &, Strategy)> fill;
-    // The size the partial file must have, asked for once it is written.
-    std::function<qint64()> expectedSize;
-    Progress checking;
-};
-
-// Fills a fresh partial file next to `to`, checks its size and its read-back digest, and gives it
-// the final name without replacing anything. Every failure removes the partial file.
-QString place(const QUrl &to, const QString &name, const Placement &placement)
-{
+    const QString name = CopyPlanner::fileName(to);
+    if (pathExists(nativePath(to)))
+        throw CopyError::appeared(name);
+    const Original original(from, name);
     const Partial partial = createPartial(to, name);
     Descriptor output(partial.fd);
-    // The buffers of this placement, for the copy and for the read-back.
-    const Buffers buffers;
     try {
-        const QString digest = placement.fill(output, buffers, strategyFor(partial.path));
-        const qint64 expected = placement.expectedSize();
+        const Strategy strategy = strategyFor(partial.path);
+        const QString digest = strategy == Strategy::local
+                                   ? writeLocal(original.fd(), output, name, progress, buffers[0])
+                                   : writeShare(original.fd(), output, name, progress, buffers,
+                                                strategy == Strategy::kernelShare);
+        const qint64 expected = original.unchangedSize();
         if (size(partial.url, name) != expected)
             throw CopyError::sizeMismatch(name);
-        if (hashFile(partial.url, name, placement.checking, buffers) != digest)
-            throw CopyError::hashMismatch(name);
-        renameNoReplace(partial.url, to);
-        return digest;
+        return Sent{to, partial.url, digest, expected};
     } catch (...) {
-        abandon(partial, output, name);
+        abandon(partial.path, &output, name);
+    }
+}
+
+QString placePosix(const Sent &sent, const Progress &checking, const ChunkBuffers &buffers)
+{
+    const QString name = CopyPlanner::fileName(sent.to);
+    try {
+        if (hashFile(sent.partial, name, checking, buffers) != sent.digest)
+            throw CopyError::hashMismatch(name);
+        renameNoReplace(sent.partial, sent.to);
+        return sent.digest;
+    } catch (...) {
+        abandon(nativePath(sent.partial), nullptr, name);
     }
 }
 
@@ -555,49 +364,84 @@ bool linkRefused(int error)
 
 QString copy(const QUrl &from, const QUrl &to, const Progress &progress, const Progress &checking)
 {
-    const QString name = CopyPlanner::fileName(to);
-    if (pathExists(nativePath(to)))
-        throw CopyError::appeared(name);
-    Descriptor input(openForReading(from, name, "can't open the original (%1)"));
-    const std::optional<Version> before = versionOf(input.get());
-    return place(to, name,
-                 {[&](Descriptor &output, const Buffers &buffers, Strategy strategy) {
-                      return writePartial(input.get(), output, name, progress, buffers, strategy);
-                  },
-                  [&] {
-                      // An export written over the movie while it was read leaves a copy that
-                      // is neither the old movie nor the new one; one saved through a rename
-                      // leaves it whole but no longer what the editor has.
-                      struct stat named;
-                      if (::stat(nativePath(from).constData(), &named) != 0)
-                          failIO(name, "can't see the file (%1)", errno);
-                      if (!before || versionOf(input.get()) != before || versionOf(named) != before)
-                          throw CopyError::io(name, QStringLiteral("the original changed while it "
-                                                                   "was being copied"));
-                      return before->size;
-                  },
-                  checking});
+    if (const auto destination = throughGio(to))
+        return place(Gio::send(*destination, from, to, progress), checking);
+    // One pair of buffers for both halves.
+    const ChunkBuffers buffers;
+    return placePosix(sendPosix(from, to, progress, buffers), checking, buffers);
+}
+
+Sent send(const QUrl &from, const QUrl &to, const Progress &progress)
+{
+    if (const auto destination = throughGio(to))
+        return Gio::send(*destination, from, to, progress);
+    return sendPosix(from, to, progress, ChunkBuffers());
+}
+
+QString place(const Sent &sent, const Progress &checking)
+{
+    if (const auto partial = throughGio(sent.partial))
+        return Gio::place(*partial, sent, checking);
+    return placePosix(sent, checking, ChunkBuffers());
+}
+
+void discard(const Sent &sent) noexcept
+{
+    try {
+        if (const auto partial = throughGio(sent.partial))
+            Gio::discard(*partial);
+        else
+            removeSoon(nativePath(sent.partial));
+    } catch (...) {
+        // Left under its partial name, as after a crash; the next run does not count it.
+    }
+}
+
+QString copyOverlapped(const QUrl &from, const QUrl &to, const Transfer &transfer)
+{
+    if (const auto destination = throughGio(to))
+        return Gio::copyOverlapped(*destination, from, to, transfer);
+    const auto report = [&](qint64 sent, qint64 checked) {
+        return !transfer || transfer(sent, checked);
+    };
+    const ChunkBuffers buffers;
+    const Sent sent = sendPosix(
+        from, to, [&](qint64 done) { return report(done, 0); }, buffers);
+    return placePosix(
+        sent, [&](qint64 done) { return report(sent.size, done); }, buffers);
 }
 
 QString write(const QByteArray &data, const QUrl &to)
 {
+    if (const auto destination = throughGio(to))
+        return Gio::write(*destination, data, to);
     const QString name = CopyPlanner::fileName(to);
     if (pathExists(nativePath(to)))
         throw CopyError::appeared(name);
     const QString digest = sha256(data);
-    return place(to, name,
-                 {[&](Descriptor &output, const Buffers &, Strategy) {
-                      if (const int error = writeAll(output.get(), data.constData(), data.size()))
-                          failIO(name, "the NAS stopped taking data (%1)", error);
-                      finishPartial(output, name);
-                      return digest;
-                  },
-                  [&] { return static_cast<qint64>(data.size()); },
-                  {}});
+    const Partial partial = createPartial(to, name);
+    Descriptor output(partial.fd);
+    try {
+        if (const int error = writeAll(output.get(), data.constData(), data.size()))
+            failIO(name, "the NAS stopped taking data (%1)", error);
+        finishPartial(output, name);
+        if (size(partial.url, name) != data.size())
+            throw CopyError::sizeMismatch(name);
+        if (hashFile(partial.url, name, {}, ChunkBuffers()) != digest)
+            throw CopyError::hashMismatch(name);
+        renameNoReplace(partial.url, to);
+        return digest;
+    } catch (...) {
+        abandon(partial.path, &output, name);
+    }
 }
 
 void renameNoReplace(const QUrl &from, const QUrl &to)
 {
+    if (const auto source = throughGio(from)) {
+        if (const auto target = throughGio(to))
+            return Gio::renameNoReplace(*source, *target);
+    }
     const QByteArray source = nativePath(from);
     const QByteArray target = nativePath(to);
     const Testing::RenameSupport support = renameSupport.load();
@@ -639,7 +483,10 @@ void renameNoReplace(const QUrl &from, const QUrl &to)
 
 QString sha256(const QUrl &url, const std::optional<QString> &name, const Progress &progress)
 {
-    return hashFile(url, name.value_or(CopyPlanner::fileName(url)), progress, Buffers());
+    const QString shownName = name.value_or(CopyPlanner::fileName(url));
+    if (const auto file = throughGio(url))
+        return Gio::sha256(*file, shownName, progress);
+    return hashFile(url, shownName, progress, ChunkBuffers());
 }
 
 QString sha256(const QByteArray &data)

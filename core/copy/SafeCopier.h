@@ -35,7 +35,9 @@ struct CopyError
 
 // Places one file in the day folder through a partial file, a forced write, a size check and a
 // read-back digest, and gives it its final name with a rename that never replaces anything.
-// The operations block on I/O and throw CopyError (renameNoReplace throws RenameError).
+// The operations block on I/O and throw CopyError (renameNoReplace throws RenameError). On a GVfs
+// share they talk to the share's daemon through GIO rather than through the FUSE mount; elsewhere
+// they use plain POSIX calls.
 namespace SafeCopier {
 
 inline constexpr qint64 chunk = 8'388'608;
@@ -58,11 +60,48 @@ struct RenameError
 
 // Called with the bytes handled so far; returning false cancels.
 using Progress = std::function<bool(qint64)>;
+// Called with the bytes sent and the bytes read back so far; returning false cancels.
+using Transfer = std::function<bool(qint64 sent, qint64 checked)>;
 
-// Copies and verifies; returns the digest of the bytes sent. `progress` sees the bytes copied,
-// `checking` the bytes read back.
+// A file sent to the day folder under its partial name: written, confirmed by the server, of the
+// size of the original, which did not change meanwhile; not yet read back nor named. place()
+// finishes it, discard() removes it.
+struct Sent
+{
+    QUrl to;        // the destination it is meant for
+    QUrl partial;   // where it lies meanwhile
+    QString digest; // of the bytes sent
+    qint64 size = 0;
+
+    friend bool operator==(const Sent &, const Sent &) = default;
+};
+
+// Copies and verifies: send(), then place(); returns the digest of the bytes sent. `progress`
+// sees the bytes copied, `checking` the bytes read back.
 QString copy(const QUrl &from, const QUrl &to, const Progress &progress = {},
              const Progress &checking = {});
+
+// The two halves of copy(), so that one file can be read back while the next one is sent: send()
+// and place() may run at the same time on two threads for two different files, each calling its
+// own callback on its own thread.
+//
+// send() refuses a destination that exists, writes the partial file and confirms it (flushed,
+// the original unchanged meanwhile, the size on the server); `progress` sees the bytes sent. A
+// failure or a stop removes the partial file.
+Sent send(const QUrl &from, const QUrl &to, const Progress &progress = {});
+// Reads the partial file back from the server, compares its digest with what was sent and gives
+// it its final name without replacing anything; returns the digest. `checking` sees the bytes
+// read back. A failure or a stop removes the partial file.
+QString place(const Sent &sent, const Progress &checking = {});
+// Removes the partial file of a sent file that will not be placed. Never throws: a partial file
+// that cannot be removed stays under its partial name, as after a crash.
+void discard(const Sent &sent) noexcept;
+
+// copy() with the read-back beside the writing where the share allows it (a GVfs share that GIO
+// reaches): each chunk is read back from the server once its write has returned, while the next
+// ones are written, and the digest of everything read back decides. Elsewhere send(), then
+// place(). `transfer` is called on the calling thread after every chunk written or read back.
+QString copyOverlapped(const QUrl &from, const QUrl &to, const Transfer &transfer = {});
 // Places the bytes with the same verification; returns their digest.
 QString write(const QByteArray &data, const QUrl &to);
 void renameNoReplace(const QUrl &from, const QUrl &to);

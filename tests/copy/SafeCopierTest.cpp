@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <linux/magic.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -82,6 +83,8 @@ bool onTmpfs(const QString &path)
 
 const QString mine = QStringLiteral("mine.mov");
 const QString A = QStringLiteral("A.mov");
+const QString B = QStringLiteral("B.mov");
+const QString C = QStringLiteral("C.mov");
 
 // A source folder and a separate day folder, so that listings show only what the copier left.
 struct Folders
@@ -238,6 +241,68 @@ private Q_SLOTS:
 
         QCOMPARE(rename("gone", "c"), SafeCopier::RenameError::failed(systemText(ENOENT)));
         QCOMPARE(listing(dir.path()), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    }
+
+    // The run sends one file while the one before is read back and named: each half keeps the
+    // copy's promises, and a sent file that is not placed goes.
+    void oneFileIsPlacedWhileTheNextIsSent_data() { bothWays_data(); }
+    void oneFileIsPlacedWhileTheNextIsSent()
+    {
+        bothWays();
+        Folders folders;
+        const qint64 size = 2 * SafeCopier::chunk + 7;
+        const QByteArray a = randomBytes(size);
+        const QByteArray b = QByteArray(a).append('b');
+        put(folders.source(A), a);
+        put(folders.source(B), b);
+        const auto send = [&](const QString &from, const QString &to) {
+            return SafeCopier::send(file(folders.source(from)), file(folders.day(to)));
+        };
+
+        QList<qint64> steps;
+        const SafeCopier::Sent first =
+            SafeCopier::send(file(folders.source(A)), file(folders.day(A)),
+                             [&](qint64 n) { return steps.append(n), true; });
+        QCOMPARE(steps, (QList<qint64>{SafeCopier::chunk, 2 * SafeCopier::chunk, size}));
+        QCOMPARE(first.to, file(folders.day(A)));
+        QCOMPARE(first.digest, hex(a));
+        QCOMPARE(first.size, size);
+        // Sent, not named: only the partial file holds the bytes.
+        QCOMPARE(folders.left(), QStringList{first.partial.fileName()});
+        QCOMPARE(contents(first.partial.toLocalFile()), a);
+
+        auto placing = std::async(std::launch::async, [&] { return SafeCopier::place(first); });
+        const SafeCopier::Sent second = send(B, B);
+        QCOMPARE(placing.get(), hex(a));
+        QCOMPARE(contents(folders.day(A)), a);
+
+        // A file that appeared under the name meanwhile is kept; the partial file goes.
+        put(folders.day(B), "theirs");
+        QCOMPARE(thrown<CopyError>([&] { SafeCopier::place(second); }), CopyError::appeared(B));
+        QCOMPARE(contents(folders.day(B)), QByteArray("theirs"));
+        QCOMPARE(folders.left(), (QStringList{A, B}));
+
+        SafeCopier::discard(send(B, C));
+        QCOMPARE(folders.left(), (QStringList{A, B}));
+        const SafeCopier::Sent changed = send(B, C);
+        QFile partial(changed.partial.toLocalFile());
+        QVERIFY(partial.open(QIODevice::ReadWrite) && partial.seek(SafeCopier::chunk) &&
+                partial.putChar('!'));
+        partial.close();
+        QCOMPARE(thrown<CopyError>([&] { SafeCopier::place(changed); }),
+                 CopyError::hashMismatch(C));
+        QCOMPARE(folders.left(), (QStringList{A, B}));
+
+        // Where nothing can overlap, the overlapped copy reads back after sending.
+        QList<std::pair<qint64, qint64>> reports;
+        QCOMPARE(SafeCopier::copyOverlapped(file(folders.source(B)), file(folders.day(C)),
+                                            [&](qint64 sent, qint64 checked) {
+                                                return reports.append({sent, checked}), true;
+                                            }),
+                 hex(b));
+        QCOMPARE(reports.first(), std::make_pair(SafeCopier::chunk, qint64(0)));
+        QCOMPARE(reports.last(), std::make_pair(size + 1, size + 1));
+        QCOMPARE(contents(folders.day(C)), b);
     }
 
     void partialNameCollisionsAreRetriedUpToFiveTimes()

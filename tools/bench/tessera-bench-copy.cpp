@@ -9,15 +9,18 @@
 // (d) OpenSSL SHA-256 on 8 MiB blocks in memory.
 // The last line gives the medians of (a), (b), (c) in seconds and the ratios (c)/(b), (c)/(a).
 //
-//   tests/app/smb/run-share-test.sh build/tools/bench/tessera-bench-copy --smb [--rounds N]
-//       [--size BYTES]
+//   TESSERA_SMB_LINK=shaped tests/app/smb/run-share-test.sh
+//       build/tools/bench/tessera-bench-copy --smb [--rounds N] [--size BYTES]
 //
-// The same file copied from the local disk to a real Samba share mounted through GVfs, which the
-// share test's script sets up in private namespaces:
-// (a) the mount's own best: 8 MiB writes with fsync, then O_DIRECT reads;
-// (b) smbclient put, then get, of the source file, straight over SMB;
-// (c) SafeCopier::copy onto the mount.
-// The last line gives the medians and the ratios (c)/(a), (c)/(b).
+// From the local disk to a real Samba share mounted through GVfs, which the share test's script
+// sets up in private namespaces (shaped like a gigabit LAN with TESSERA_SMB_LINK=shaped), one file
+// (1 GiB unless --size says otherwise) and a reel of six files of half that size:
+// (u) the unverified copy of the same bytes through GIO, as `gio copy` makes it (g_file_copy);
+// (o) SafeCopier::copyOverlapped, each chunk read back while the next ones are written; for the
+//     reel one file after the other;
+// (s) for the file SafeCopier::copy, send() then place();
+// (p) for the reel the two phases overlapped: send() of each file while the one before is placed.
+// The last line gives the medians and their ratios to (u).
 
 #include "core/copy/MountTable.h"
 #include "core/copy/SafeCopier.h"
@@ -27,6 +30,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QUrl>
+#include <gio/gio.h>
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -36,6 +40,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <future>
 #include <linux/magic.h>
 #include <optional>
 #include <string>
@@ -348,7 +354,103 @@ Share mountGuestShare()
     return share;
 }
 
-// The copier on the GVfs mount beside the mount's own best and smbclient.
+QString sourceDigest(const std::string &path)
+{
+    return SafeCopier::sha256(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+// (u): g_file_copy from the local file to the share's daemon, as `gio copy` does.
+double gioCopy(const std::string &source, const std::string &target)
+{
+    dropFromCache(source);
+    GFile *from = g_file_new_for_path(source.c_str());
+    GFile *to = g_file_new_for_path(target.c_str());
+    GError *error = nullptr;
+    const double start = now();
+    const bool copied = g_file_copy(from, to, G_FILE_COPY_NONE, nullptr, nullptr, nullptr, &error);
+    const double seconds = now() - start;
+    g_object_unref(from);
+    g_object_unref(to);
+    if (!copied) {
+        const QString why = QString::fromUtf8(error->message);
+        g_error_free(error);
+        fail(QStringLiteral("g_file_copy to the share failed: ") + why);
+    }
+    ::unlink(target.c_str());
+    return seconds;
+}
+
+QUrl url(const std::string &path)
+{
+    return QUrl::fromLocalFile(QString::fromStdString(path));
+}
+
+// Runs a verified copy; checks that every file arrived with its source's digest, then removes
+// them.
+double verified(const std::vector<std::string> &sources, const std::vector<std::string> &targets,
+                const std::vector<QString> &digests,
+                const std::function<std::vector<QString>()> &copy)
+{
+    for (const std::string &source : sources)
+        dropFromCache(source);
+    const double start = now();
+    std::vector<QString> got;
+    try {
+        got = copy();
+    } catch (const CopyError &error) {
+        fail(error.description());
+    }
+    const double seconds = now() - start;
+    if (got != digests)
+        fail(QStringLiteral("a copy's digest differs from its source's"));
+    for (const std::string &target : targets)
+        ::unlink(target.c_str());
+    return seconds;
+}
+
+// The reel in two phases: each file is sent while the one before it is placed.
+std::vector<QString> sendWhilePlacing(const std::vector<std::string> &sources,
+                                      const std::vector<std::string> &targets)
+{
+    std::vector<QString> digests;
+    std::optional<SafeCopier::Sent> previous;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        std::future<QString> placing;
+        if (previous)
+            placing = std::async(std::launch::async,
+                                 [sent = *previous] { return SafeCopier::place(sent); });
+        std::optional<SafeCopier::Sent> sent;
+        try {
+            sent = SafeCopier::send(url(sources[i]), url(targets[i]));
+        } catch (...) {
+            if (placing.valid())
+                placing.wait();
+            throw;
+        }
+        if (placing.valid())
+            digests.push_back(placing.get());
+        previous = sent;
+    }
+    digests.push_back(SafeCopier::place(*previous));
+    return digests;
+}
+
+struct Spread
+{
+    std::vector<double> values;
+
+    double middle() const { return median(values); }
+    QString text() const
+    {
+        const auto [low, high] = std::minmax_element(values.begin(), values.end());
+        return QStringLiteral("%1 s (%2-%3)")
+            .arg(middle(), 0, 'f', 2)
+            .arg(*low, 0, 'f', 2)
+            .arg(*high, 0, 'f', 2);
+    }
+};
+
+// The verified copies beside the unverified one through GIO, on the same share in the same run.
 int benchShare(qint64 size, int rounds)
 {
     const Share share = mountGuestShare();
@@ -360,61 +462,87 @@ int benchShare(qint64 size, int rounds)
     ownFolder = local;
     if (::mkdir(remote.c_str(), 0755) != 0)
         die("making " + remote);
-    const std::string source = local + "/source.mov";
-    const std::string fetched = local + "/fetched.mov";
-    const std::string copied = remote + "/copy.mov";
-    const std::string mountFile = remote + "/mount.bin";
-    const std::string putFile = remote + "/put.mov";
-    ownFiles = {source, fetched, copied, mountFile, putFile};
-    const QString onShare = QString::fromStdString(name + "/put.mov");
-    const QString service = QStringLiteral("//%1/%2").arg(share.host, share.name);
+    const qint64 movieSize = size / 2;
+    const std::vector<std::string> file{local + "/source.mov"};
+    const std::vector<std::string> fileCopy{remote + "/copy.mov"};
+    std::vector<std::string> reel, reelCopies;
+    for (int i = 1; i <= 6; ++i) {
+        reel.push_back(local + "/reel-" + std::to_string(i) + ".mov");
+        reelCopies.push_back(remote + "/reel-" + std::to_string(i) + ".mov");
+    }
+    ownFiles = file;
+    ownFiles.insert(ownFiles.end(), reel.begin(), reel.end());
+    ownFiles.push_back(fileCopy[0]);
+    ownFiles.insert(ownFiles.end(), reelCopies.begin(), reelCopies.end());
 
     char *buffer = alignedBlock();
-    std::printf("file: %.2f GiB of random bytes from %s to %s (%s), %d rounds\n",
-                size / double(1 << 30), local.c_str(), remote.c_str(),
-                qPrintable(MountTable::fileSystemType(QString::fromStdString(remote))), rounds);
-    writeRandomFile(source, size, 42, buffer);
+    const QString link = qEnvironmentVariable("TESSERA_SMB_LINK", QStringLiteral("loopback"));
+    const QString rate =
+        link == u"shaped" ? u' ' + qEnvironmentVariable("TESSERA_SMB_RATE", QStringLiteral("1gbit"))
+                          : QString();
+    std::printf("one file of %.2f GiB and a reel of 6 x %.2f GiB of random bytes, from %s to %s "
+                "(%s, link %s%s), %d rounds\n",
+                size / double(1 << 30), movieSize / double(1 << 30), local.c_str(), remote.c_str(),
+                qPrintable(MountTable::fileSystemType(QString::fromStdString(remote))),
+                qPrintable(link), qPrintable(rate), rounds);
+    writeRandomFile(file[0], size, 42, buffer);
+    for (size_t i = 0; i < reel.size(); ++i)
+        writeRandomFile(reel[i], movieSize, 100 + i, buffer);
+    std::free(buffer);
+    const std::vector<QString> fileDigest{sourceDigest(file[0])};
+    std::vector<QString> reelDigests;
+    for (const std::string &source : reel)
+        reelDigests.push_back(sourceDigest(source));
 
-    std::vector<double> best, put, get, copier;
-    double worstResident = 0;
-    std::printf("%-6s %14s %12s %12s %12s %10s\n", "round", "(a) mount s", "(b) put s", "(b) get s",
-                "(c) copy s", "resident");
+    Spread fileU, fileO, fileS, reelU, reelP, reelO;
+    std::printf("%-6s %12s %12s %12s %12s %12s %12s\n", "round", "file (u) s", "file (o) s",
+                "file (s) s", "reel (u) s", "reel (p) s", "reel (o) s");
     for (int round = 1; round <= rounds; ++round) {
-        best.push_back(diskLimit(mountFile, size, buffer));
-        dropFromCache(source);
-        put.push_back(timedRun(
-            QStringLiteral("smbclient"),
-            {QStringLiteral("-N"), service, QStringLiteral("-c"),
-             QStringLiteral("put %1 \"%2\"").arg(QString::fromStdString(source), onShare)}));
-        get.push_back(timedRun(
-            QStringLiteral("smbclient"),
-            {QStringLiteral("-N"), service, QStringLiteral("-c"),
-             QStringLiteral("get \"%1\" %2").arg(onShare, QString::fromStdString(fetched))}));
-        ::unlink(fetched.c_str());
-        ::unlink(putFile.c_str());
-        dropFromCache(source);
-        const CopyRound c = safeCopy(source, copied);
-        copier.push_back(c.seconds);
-        worstResident = std::max(worstResident, c.resident);
-        std::printf("%-6d %14.2f %12.2f %12.2f %12.2f %9.1f%%\n", round, best.back(), put.back(),
-                    get.back(), copier.back(), 100 * c.resident);
+        fileU.values.push_back(gioCopy(file[0], fileCopy[0]));
+        fileO.values.push_back(verified(file, fileCopy, fileDigest, [&] {
+            return std::vector<QString>{SafeCopier::copyOverlapped(url(file[0]), url(fileCopy[0]))};
+        }));
+        fileS.values.push_back(verified(file, fileCopy, fileDigest, [&] {
+            return std::vector<QString>{SafeCopier::copy(url(file[0]), url(fileCopy[0]))};
+        }));
+        double unverifiedReel = 0;
+        for (size_t i = 0; i < reel.size(); ++i)
+            unverifiedReel += gioCopy(reel[i], reelCopies[i]);
+        reelU.values.push_back(unverifiedReel);
+        reelP.values.push_back(verified(reel, reelCopies, reelDigests,
+                                        [&] { return sendWhilePlacing(reel, reelCopies); }));
+        reelO.values.push_back(verified(reel, reelCopies, reelDigests, [&] {
+            std::vector<QString> digests;
+            for (size_t i = 0; i < reel.size(); ++i)
+                digests.push_back(SafeCopier::copyOverlapped(url(reel[i]), url(reelCopies[i])));
+            return digests;
+        }));
+        std::printf("%-6d %12.2f %12.2f %12.2f %12.2f %12.2f %12.2f\n", round, fileU.values.back(),
+                    fileO.values.back(), fileS.values.back(), reelU.values.back(),
+                    reelP.values.back(), reelO.values.back());
         std::fflush(stdout);
     }
-    std::free(buffer);
     ::rmdir(remote.c_str());
 
-    std::vector<double> smbclient;
-    for (size_t i = 0; i < put.size(); ++i)
-        smbclient.push_back(put[i] + get[i]);
-    const double a = median(best), b = median(smbclient), c = median(copier);
-    std::printf("(c) copy rate: %.2f GB/s of file; destination resident after copy: at most "
-                "%.1f%%\n",
-                size / c / 1e9, 100 * worstResident);
-    std::printf("targets: (c)/(a) <= 1.3 %s, (c)/(b) <= 2 %s\n", c / a <= 1.3 ? "met" : "MISSED",
-                c / b <= 2 ? "met" : "MISSED");
-    std::printf("medians: (a) %.2f s  (b) %.2f s (put %.2f + get %.2f)  (c) %.2f s  (c)/(a) %.2f  "
-                "(c)/(b) %.2f\n",
-                a, b, median(put), median(get), c, c / a, c / b);
+    const auto ratio = [](const Spread &verified, const Spread &unverified) {
+        return verified.middle() / unverified.middle();
+    };
+    std::printf("medians (lowest-highest): file (u) %s, (o) %s, (s) %s\n", qPrintable(fileU.text()),
+                qPrintable(fileO.text()), qPrintable(fileS.text()));
+    std::printf("                          reel (u) %s, (p) %s, (o) %s\n", qPrintable(reelU.text()),
+                qPrintable(reelP.text()), qPrintable(reelO.text()));
+    std::printf("(u) rate: %.0f MB/s\n",
+                (size + 6 * movieSize) / (fileU.middle() + reelU.middle()) / 1e6);
+    std::printf("targets: file (o)/(u) <= 1.15 %s; reel (p)/(u) <= 1.15 %s, (o)/(u) <= 1.15 %s\n",
+                ratio(fileO, fileU) <= 1.15 ? "met" : "MISSED",
+                ratio(reelP, reelU) <= 1.15 ? "met" : "MISSED",
+                ratio(reelO, reelU) <= 1.15 ? "met" : "MISSED");
+    std::printf(
+        "medians: file (u) %.2f s (o) %.2f s (s) %.2f s, reel (u) %.2f s (p) %.2f s (o) %.2f "
+        "s; to (u): file (o) %.2f (s) %.2f, reel (p) %.2f (o) %.2f\n",
+        fileU.middle(), fileO.middle(), fileS.middle(), reelU.middle(), reelP.middle(),
+        reelO.middle(), ratio(fileO, fileU), ratio(fileS, fileU), ratio(reelP, reelU),
+        ratio(reelO, reelU));
     return 0;
 }
 
@@ -446,9 +574,8 @@ int main(int argc, char **argv)
     std::atexit(removeOwnFiles);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    // Loopback SMB through three daemons is slower than a disk: a smaller file by default.
     if (onShare)
-        return benchShare(chosenSize.value_or(qint64(512) << 20), rounds);
+        return benchShare(chosenSize.value_or(qint64(1) << 30), rounds);
     const qint64 size = chosenSize.value_or(qint64(2) << 30);
 
     if (::mkdir(folder.c_str(), 0755) != 0)

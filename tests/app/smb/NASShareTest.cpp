@@ -190,8 +190,9 @@ private Q_SLOTS:
                  QByteArray("through the mount"));
     }
 
-    // The copy engine on a GVfs mount: a verified file arrives, and a file that appears under
-    // the final name meanwhile is never replaced.
+    // The copy engine on a GVfs mount, through GIO: the read-back of a chunk runs while the next
+    // ones are written; a file that appears under the final name is never replaced, not even by
+    // the rename; a stop or a failure leaves no partial file.
     void copiesThroughTheMountNeverReplaceAFile()
     {
         const auto dropRoot = guest.mountedDropRoot();
@@ -200,31 +201,74 @@ private Q_SLOTS:
         const QString onServer =
             env("TESSERA_SMB_GUEST_DIR") + QStringLiteral("/Halcyon_Drop/Reels/copies/");
         QVERIFY(QDir().mkpath(folder));
+        const auto at = [&](const char *name) {
+            return QUrl::fromLocalFile(folder + QString::fromLatin1(name));
+        };
         QTemporaryDir local;
         const QUrl source = QUrl::fromLocalFile(local.filePath(QStringLiteral("export.mov")));
-        QByteArray bytes(SafeCopier::chunk + 4099, Qt::Uninitialized);
+        const qint64 size = 4 * SafeCopier::chunk + 4099;
+        QByteArray bytes(size, Qt::Uninitialized);
         for (qsizetype i = 0; i < bytes.size(); ++i)
             bytes[i] = char(i * 7 + i / 4096);
         QVERIFY(writeFile(source.toLocalFile(), bytes));
 
-        QCOMPARE(SafeCopier::copy(source, QUrl::fromLocalFile(folder + QStringLiteral("A.mov"))),
+        bool overlapped = false;
+        QCOMPARE(SafeCopier::copyOverlapped(source, at("A.mov"),
+                                            [&](qint64 sent, qint64 checked) {
+                                                overlapped =
+                                                    overlapped || (checked > 0 && sent < size);
+                                                return true;
+                                            }),
                  SafeCopier::sha256(bytes));
+        QVERIFY2(overlapped, "the read-back did not run beside the writing");
         QVERIFY(contentOf(onServer + QStringLiteral("A.mov")) == bytes);
 
+        // Made through the mount once, while the copy runs.
         const QString taken = folder + QStringLiteral("B.mov");
+        std::optional<bool> made;
         try {
-            SafeCopier::copy(source, QUrl::fromLocalFile(taken), [&](qint64) {
-                return QFileInfo::exists(taken) || writeFile(taken, "appeared meanwhile");
+            SafeCopier::copyOverlapped(source, QUrl::fromLocalFile(taken), [&](qint64, qint64) {
+                if (!made)
+                    made = writeFile(taken, "appeared meanwhile");
+                return true;
             });
             QFAIL("the copy replaced a file that appeared on the share");
         } catch (const CopyError &error) {
-            QCOMPARE(error, CopyError::appeared(QStringLiteral("B.mov")));
+            QVERIFY2(error == CopyError::appeared(QStringLiteral("B.mov")),
+                     qPrintable(error.description()));
         }
+        QVERIFY(made.value_or(false));
         QCOMPARE(contentOf(onServer + QStringLiteral("B.mov")), QByteArray("appeared meanwhile"));
+
+        // The move onto an existing name fails and leaves both files; a free name is taken.
+        try {
+            SafeCopier::renameNoReplace(at("A.mov"), at("B.mov"));
+            QFAIL("the move replaced a file on the share");
+        } catch (const SafeCopier::RenameError &error) {
+            QCOMPARE(error, SafeCopier::RenameError::exists());
+        }
+        QVERIFY(contentOf(onServer + QStringLiteral("A.mov")) == bytes);
+        QCOMPARE(contentOf(onServer + QStringLiteral("B.mov")), QByteArray("appeared meanwhile"));
+        SafeCopier::renameNoReplace(at("A.mov"), at("D.mov"));
+
+        // Stopped mid-copy, and sent but not placed: nothing stays.
+        try {
+            SafeCopier::copyOverlapped(source, at("C.mov"), [](qint64 sent, qint64) {
+                return sent < 2 * SafeCopier::chunk;
+            });
+            QFAIL("the copy did not stop");
+        } catch (const CopyError &error) {
+            QCOMPARE(error, CopyError::cancelled());
+        }
+        SafeCopier::discard(SafeCopier::send(source, at("C.mov")));
+        QCOMPARE(SafeCopier::place(SafeCopier::send(source, at("E.mov"))),
+                 SafeCopier::sha256(bytes));
+
+        // What the server lists is seen once it has closed its handles; printed if it differs.
         const auto listed = [&] {
             return QDir(onServer).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(u' ');
         };
-        QTRY_COMPARE_WITH_TIMEOUT(listed(), QStringLiteral("A.mov B.mov"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(listed(), QStringLiteral("B.mov D.mov E.mov"), 5000);
     }
 
     // The read-back reads what the server holds: bytes changed in the share's own folder after

@@ -1,9 +1,14 @@
 #!/bin/bash
 # Runs the SMB share test executable against a real Samba server mounted through GVfs, all inside
 # private network, mount and process namespaces so that nothing reaches or stays on the machine.
-# Usage: run-share-test.sh <test executable> [test function...]
+# Usage: [TESSERA_SMB_LINK=loopback|shaped] [TESSERA_SMB_RATE=1gbit] \
+#        run-share-test.sh <test executable> [test function...]
+#   loopback (default): smbd on 127.0.0.1 beside the client.
+#   shaped: smbd in a network namespace of its own, joined to the client's by a veth pair whose
+#     two ends are shaped like a gigabit LAN (tbf at TESSERA_SMB_RATE), for the benchmarks.
 # Exit code 77 means the machine cannot do it (ctest shows the test as skipped).
 set -u
+link=${TESSERA_SMB_LINK:-loopback}
 
 skip() {
     echo "SKIP: the SMB share test cannot run here: $*"
@@ -13,7 +18,10 @@ skip() {
 if [[ ${TESSERA_SMB_INSIDE:-} != 1 ]]; then
     [[ $# -ge 1 && -x $1 ]] || { echo "usage: $0 <test executable> [test function...]"; exit 2; }
     [[ $(id -u) == 0 ]] || skip "it needs root for a private network namespace and for smbd"
-    for tool in unshare ip smbd pdbedit dbus-daemon dbus-send timeout; do
+    [[ $link == loopback || $link == shaped ]] || { echo "TESSERA_SMB_LINK must be loopback or shaped"; exit 2; }
+    tools="unshare ip smbd pdbedit dbus-daemon dbus-send timeout"
+    [[ $link == shaped ]] && tools+=" nsenter tc"
+    for tool in $tools; do
         command -v "$tool" >/dev/null || skip "$tool is not installed (see scripts/packages.txt)"
     done
     for daemon in gvfsd gvfsd-fuse gvfsd-smb; do
@@ -95,10 +103,39 @@ mkdir -p "$work/shares/Drop Box/Halcyon_Drop/Reels" "$work/shares/private"
 chmod 700 "$work/run"
 timeout 5 ip link set lo up || fail "the loopback interface cannot be brought up"
 
+host=127.0.0.1
+server=()   # runs a command in the server's network namespace
+if [[ $link == shaped ]]; then
+    # Link-local addresses: the namespaces hold nothing but their loopback and this pair.
+    host=169.254.77.1
+    client=169.254.77.2
+    rate=${TESSERA_SMB_RATE:-1gbit}
+    unshare --net sleep infinity &
+    holder=$!
+    pids+=($holder)
+    wait_for "the server's network namespace" 10 \
+        bash -c "[[ \$(readlink /proc/$holder/ns/net) != \$(readlink /proc/self/ns/net) ]]"
+    server=(nsenter "--net=/proc/$holder/ns/net")
+    ip link add lan0 type veth peer name lan1 netns "$holder" || fail "no veth pair"
+    ip addr add "$client/24" dev lan0 && ip link set lan0 up || fail "the client's end stays down"
+    "${server[@]}" ip link set lo up && "${server[@]}" ip addr add "$host/24" dev lan1 &&
+        "${server[@]}" ip link set lan1 up || fail "the server's end stays down"
+    # Cubic, as a Linux NAS and client have; set per route, as a namespace may not choose by
+    # sysctl.
+    ip route replace 169.254.77.0/24 dev lan0 scope link src "$client" congctl cubic &&
+        "${server[@]}" ip route replace 169.254.77.0/24 dev lan1 scope link src "$host" congctl cubic ||
+        echo "note: cubic refused; the host's congestion control is used"
+    # A gigabit port shapes what leaves it, on both sides.
+    tc qdisc add dev lan0 root tbf rate "$rate" burst 256kb latency 20ms &&
+        "${server[@]}" tc qdisc add dev lan1 root tbf rate "$rate" burst 256kb latency 20ms ||
+        fail "tbf refused the shaping"
+    wait_for "the veth pair" 10 bash -c 'ip link show lan0 | grep -q "state UP"'
+fi
+
 cat > "$work/smb.conf" <<CONF
 [global]
   server role = standalone server
-  interfaces = 127.0.0.1
+  interfaces = $host
   bind interfaces only = yes
   smb ports = 445
   disable netbios = yes
@@ -136,9 +173,9 @@ password=halcyon-$RANDOM$RANDOM
 printf '%s\n%s\n' "$password" "$password" | timeout 10 pdbedit -s "$work/smb.conf" -a -u root -t >/dev/null \
     || fail "pdbedit could not add the share's account"
 
-smbd -s "$work/smb.conf" --foreground --debug-stdout >"$work/logs/smbd.out" 2>&1 &
+"${server[@]}" smbd -s "$work/smb.conf" --foreground --debug-stdout >"$work/logs/smbd.out" 2>&1 &
 pids+=($!)
-wait_for "smbd on 127.0.0.1:445" 20 timeout 1 bash -c '</dev/tcp/127.0.0.1/445'
+wait_for "smbd on $host:445" 20 timeout 1 bash -c "</dev/tcp/$host/445"
 
 cat > "$work/bus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -170,7 +207,7 @@ mkdir -p "$work/run/gvfs"
 pids+=($!)
 wait_for "the GVfs FUSE mount" 10 grep -q " fuse.gvfsd-fuse " /proc/self/mountinfo
 
-export TESSERA_SMB_HOST=127.0.0.1
+export TESSERA_SMB_HOST=$host
 export TESSERA_SMB_GUEST_SHARE="Drop Box" TESSERA_SMB_GUEST_DIR="$work/shares/Drop Box"
 export TESSERA_SMB_PRIVATE_SHARE=private TESSERA_SMB_PRIVATE_DIR=$work/shares/private
 export TESSERA_SMB_USER=root TESSERA_SMB_PASSWORD=$password
