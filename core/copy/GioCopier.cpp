@@ -354,21 +354,25 @@ QString copyOverlapped(const GioFile &destination, const QUrl &from, const QUrl 
         if (onServer != size)
             throw CopyError::sizeMismatch(name);
         QString checked = streamed.checked;
+        bool wholeFileChecked = false;
         if (input) {
             // Nothing beyond what was sent: the server's file ends where the copy did.
             char beyond = 0;
             try {
-                if (streamed.checkedBytes != size || input->read(&beyond, 1, nullptr) != 0)
-                    throw CopyError::hashMismatch(name);
+                wholeFileChecked =
+                    streamed.checkedBytes == size && input->read(&beyond, 1, nullptr) == 0;
             } catch (const GioError &error) {
                 failGio(name, "can't read it (%1)", error);
             }
             // The share refuses to rename a file that is still open.
             input.reset();
-        } else {
+        }
+        // Without a second stream, or when it came to an end before the bytes whose writes had
+        // returned (GVfs's SMB daemon does so on a fast link), the file is read back whole now
+        // that the writing is done.
+        if (!wholeFileChecked)
             checked = readBack(partial.file, name,
                                [&](qint64 done) { return !transfer || transfer(size, done); });
-        }
         if (checked != streamed.sent)
             throw CopyError::hashMismatch(name);
         moveIntoPlace(partial.file, destination);
