@@ -328,25 +328,23 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
     // update it again a few milliseconds later.
     const auto throttle = std::make_shared<Throttle>();
     throttle->ready(true);
-    const SafeCopier::Progress copied = [=](qint64 done) {
-        if (throttle->ready(done == size))
+    // On a share the copy reads each chunk back while the next ones are written: the row is
+    // "copying" until every byte is sent, then "checking" until every byte is read back. Only the
+    // last report is forced through the thinning, so a file gives at most about five a second and
+    // that one.
+    const SafeCopier::Transfer moved = [=](qint64 sent, qint64 checked) {
+        if (throttle->ready(checked == size))
             Relay<CopyRun>::post(relay, [=](CopyRun *run) {
-                run->setRow(name, FileState::copying, done / whole * 0.5);
-                run->updateTransfer(index, done, 0, false);
-            });
-        return !cancel->isSet();
-    };
-    const SafeCopier::Progress checked = [=](qint64 done) {
-        if (throttle->ready(done == size))
-            Relay<CopyRun>::post(relay, [=](CopyRun *run) {
-                run->setRow(name, FileState::verifying, 0.5 + done / whole * 0.5);
-                run->updateTransfer(index, size, done, true);
+                const bool checking = sent == size;
+                run->setRow(name, checking ? FileState::verifying : FileState::copying,
+                            (sent + checked) / whole * 0.5);
+                run->updateTransfer(index, sent, checked, checking);
             });
         return !cancel->isSet();
     };
     auto copyJob = QtConcurrent::run([=] {
         return attempt([&] {
-            return verifiedCopy(SafeCopier::copy(action.from, action.to, copied, checked),
+            return verifiedCopy(SafeCopier::copyOverlapped(action.from, action.to, moved),
                                 action.to);
         });
     });
