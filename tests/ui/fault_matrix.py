@@ -122,7 +122,10 @@ class Row:
 
     def finish(self, w, states):
         """The run ends in "All good"; the rows say what happened to each file."""
-        w.find(ALL_GOOD, "label", 90 * SCALE)
+        try:
+            w.find(ALL_GOOD, "label", 90 * SCALE)
+        except Failure as failure:
+            raise Failure("%s; the window shows: %s" % (failure, " | ".join(w.names())))
         w.press("Show files")
         shown = poll("the rows of the three files",
                      lambda: len(row_states(w, states)) == 3 and row_states(w, states), 10 * SCALE)
