@@ -467,7 +467,7 @@ Result read(ByteSource &source, const QList<qint64> &fragments)
         return Result{std::nullopt, failure->text};
     const Probe &found = std::get<Probe>(outcome);
     return Result{found.info, QString(), found.mediaMissing, found.fragmentedDuration,
-                  found.mediaInFile};
+                  found.mediaInFile && !found.mediaMissing};
 }
 
 QString fourCC(quint32 code)
