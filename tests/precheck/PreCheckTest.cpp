@@ -97,14 +97,10 @@ private Q_SLOTS:
         QVERIFY(ffmpeg(lt + args("-movflags +faststart") << faststart));
 
         const Reading finished = Reading::movie(full(64, 32), 1.0);
-        for (const QString &path : {plain, faststart}) {
-            const QByteArray bytes = contents(path);
-            QCOMPARE(readingOf(bytes + QByteArray(4, '\0')), finished);
-            QCOMPARE(readingOf(bytes + QByteArray(100, '\xff')), finished);
-        }
-        const QByteArray cut = contents(faststart).chopped(100);
-        QCOMPARE(readingOf(cut), Reading::unfinished());
-        QCOMPARE(readingOf(cut + QByteArray(4, '\0')), Reading::unfinished());
+        for (const QString &path : {plain, faststart})
+            QCOMPARE(readingOf(contents(path) + QByteArray(4, '\0')), finished);
+        QCOMPARE(readingOf(contents(faststart).chopped(100) + QByteArray(4, '\0')),
+                 Reading::unfinished());
         // Built without chunk tables: where the samples are is not known.
         const QByteArray built = fixtures::movie({Track{"vide", 64, 32}});
         QCOMPARE(readingOf(built).kind, Reading::Kind::movie);
