@@ -25,8 +25,8 @@ struct Result
 {
     QByteArray data;
     qint64 changed = 0; // lines whose clip name was replaced, transitions' "TO" lines included
-    // originalNames the EDL uses on more than one clip ("FROM") line, in the order of the files,
-    // once each.
+    // originalNames the EDL uses for more than one clip, in the order of the files, once each. A
+    // transition's FROM line naming the clip of the event before again is no second clip.
     QList<QString> ambiguous;
 
     friend bool operator==(const Result &, const Result &) = default;

@@ -31,6 +31,9 @@ inline constexpr QStringView proxyMessage =
     u"Proxies aren't accepted. Submit full-resolution files only.";
 inline constexpr QStringView unfinishedMessage =
     u"Isn't a finished QuickTime movie: it is still exporting or was cut short. Export it again.";
+// For a movie whose boxes are damaged: waiting for the export will not help, exporting again will.
+inline constexpr QStringView damagedMessage =
+    u"Is a damaged QuickTime movie: part of it can't be read. Export it again.";
 // For a file that is some other kind of file altogether (text, a raw video stream, a media
 // segment): exporting again as a movie is the way out.
 inline constexpr QStringView notAMovieMessage =

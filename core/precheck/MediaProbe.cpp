@@ -77,10 +77,9 @@ struct SampleTiming
     quint64 time = 0;     // the samples' durations added up
 };
 
-// The media header, and the time-to-sample table when the header says there is media to count
-// (or the track goes on in fragments).
+// The media header and the time-to-sample table.
 Outcome<SampleTiming> readTiming(ByteSource &source, const Box &mdhd, const Box *stts,
-                                 bool fragmented, const QString &track)
+                                 const QString &track)
 {
     const QString headerWhat = QStringLiteral("the media header of ") + track;
     Outcome<QByteArray> version = payload(source, mdhd, 1, headerWhat);
@@ -94,7 +93,7 @@ Outcome<SampleTiming> readTiming(ByteSource &source, const Box &mdhd, const Box 
     SampleTiming timing;
     timing.timeScale = wide ? be32(bytes, 20) : be32(bytes, 12);
     timing.duration = wide ? be64(bytes, 24) : be32(bytes, 16);
-    if (!stts || timing.timeScale == 0 || (timing.duration == 0 && !fragmented))
+    if (!stts || timing.timeScale == 0)
         return timing;
 
     const QString tableWhat = QStringLiteral("the time-to-sample table of ") + track;
@@ -144,63 +143,72 @@ Outcome<QString> readCodec(ByteSource &source, const Box &stsd, const QString &t
     return fourCC(be32(std::get<QByteArray>(entry), 12));
 }
 
-// Whether the track's last chunk, where its sample tables put it, ends past the end of the file:
-// the media the movie box describes was never written, or was cut off. Tables that do not add up
-// say nothing either way.
-bool mediaPastEnd(ByteSource &source, const QList<Box> &table, qint64 fileSize)
+// Where a track's last chunk ends, as its sample tables put it, against the end of the file.
+enum class MediaEnd {
+    inFile,  // every sample lies in the file, or the track has none
+    pastEnd, // the media the movie box describes was never written, or was cut off
+    unknown, // tables that do not add up say nothing either way
+};
+
+MediaEnd mediaEnd(ByteSource &source, const QList<Box> &table, qint64 fileSize)
 {
+    if (table.isEmpty())
+        return MediaEnd::inFile; // no sample table, no samples
     const Box *chunks = first(table, "stco");
     const bool wide = !chunks;
     if (wide)
         chunks = first(table, "co64");
     if (!chunks || chunks->payloadSize() < 8)
-        return false;
+        return MediaEnd::unknown;
     const std::optional<QByteArray> head = source.read(chunks->payloadOffset(), 8);
     if (!head || head->size() < 8)
-        return false;
+        return MediaEnd::unknown;
     const qint64 offsetSize = wide ? 8 : 4;
     const qint64 count = be32(*head, 4);
-    if (count == 0 || count > (chunks->payloadSize() - 8) / offsetSize)
-        return false;
+    if (count == 0)
+        return MediaEnd::inFile;
+    if (count > (chunks->payloadSize() - 8) / offsetSize)
+        return MediaEnd::unknown;
     const std::optional<QByteArray> last =
         source.read(chunks->payloadOffset() + 8 + (count - 1) * offsetSize, offsetSize);
     if (!last || last->size() < offsetSize)
-        return false;
+        return MediaEnd::unknown;
     const quint64 lastChunk = wide ? be64(*last, 0) : be32(*last, 0);
     if (lastChunk >= quint64(fileSize))
-        return true;
+        return MediaEnd::pastEnd;
 
     // The last chunk holds the last samples, as many as the last sample-to-chunk entry says.
     const Box *stsc = first(table, "stsc");
     const Box *stsz = first(table, "stsz");
     if (!stsc || !stsz || stsc->payloadSize() < 8 || stsz->payloadSize() < 12)
-        return false;
+        return MediaEnd::unknown;
     const std::optional<QByteArray> runs = source.read(stsc->payloadOffset(), 8);
     const std::optional<QByteArray> sizes = source.read(stsz->payloadOffset(), 12);
     if (!runs || runs->size() < 8 || !sizes || sizes->size() < 12)
-        return false;
+        return MediaEnd::unknown;
     const qint64 runCount = be32(*runs, 4);
     if (runCount == 0 || runCount > (stsc->payloadSize() - 8) / 12)
-        return false;
+        return MediaEnd::unknown;
     const std::optional<QByteArray> lastRun =
         source.read(stsc->payloadOffset() + 8 + (runCount - 1) * 12, 12);
     if (!lastRun || lastRun->size() < 12)
-        return false;
+        return MediaEnd::unknown;
     const quint32 sampleSize = be32(*sizes, 4);
     const qint64 sampleCount = be32(*sizes, 8);
-    const qint64 inChunk = std::min({qint64(be32(*lastRun, 4)), sampleCount, maxChunkSamples});
+    const qint64 inChunk = std::min(qint64(be32(*lastRun, 4)), sampleCount);
     quint64 chunkBytes = quint64(inChunk) * sampleSize;
     if (sampleSize == 0) {
-        if (sampleCount > (stsz->payloadSize() - 12) / 4)
-            return false;
+        // Sizes one by one: only as many as a video chunk holds are read.
+        if (inChunk > maxChunkSamples || sampleCount > (stsz->payloadSize() - 12) / 4)
+            return MediaEnd::unknown;
         const std::optional<QByteArray> tail =
             source.read(stsz->payloadOffset() + 12 + (sampleCount - inChunk) * 4, inChunk * 4);
         if (!tail || tail->size() < inChunk * 4)
-            return false;
+            return MediaEnd::unknown;
         for (qint64 i = 0; i < inChunk; ++i)
             chunkBytes += be32(*tail, i * 4);
     }
-    return lastChunk + chunkBytes > quint64(fileSize);
+    return lastChunk + chunkBytes > quint64(fileSize) ? MediaEnd::pastEnd : MediaEnd::inFile;
 }
 
 // The boxes of one track that the probe looks into.
@@ -283,6 +291,7 @@ struct Probe
 {
     MediaInfo info;
     bool mediaMissing = false;
+    bool mediaInFile = true;
     double fragmentedDuration = 0;
 };
 
@@ -347,7 +356,9 @@ Outcome<Probe> probe(ByteSource &source, const QList<qint64> &fragments)
         if (auto *failure = std::get_if<Failure>(&handlerBytes))
             return *failure;
         const QByteArray handler = std::get<QByteArray>(handlerBytes).sliced(8, 4);
-        result.mediaMissing = result.mediaMissing || mediaPastEnd(source, boxes.table, *fileSize);
+        const MediaEnd end = mediaEnd(source, boxes.table, *fileSize);
+        result.mediaMissing = result.mediaMissing || end == MediaEnd::pastEnd;
+        result.mediaInFile = result.mediaInFile && end == MediaEnd::inFile;
 
         const bool firstVideo = handler == "vide" && info.videoTracks == 0;
         SampleTiming timing;
@@ -357,7 +368,7 @@ Outcome<Probe> probe(ByteSource &source, const QList<qint64> &fragments)
             if (!mdhd)
                 return Failure{track + QStringLiteral(" has no media header")};
             Outcome<SampleTiming> read =
-                readTiming(source, *mdhd, first(boxes.table, "stts"), mvex, track);
+                readTiming(source, *mdhd, first(boxes.table, "stts"), track);
             if (auto *failure = std::get_if<Failure>(&read))
                 return *failure;
             timing = std::get<SampleTiming>(read);
@@ -397,7 +408,10 @@ Outcome<Probe> probe(ByteSource &source, const QList<qint64> &fragments)
         info.width = int(std::lround(found.width));
         info.height = int(std::lround(found.height));
         info.codec = found.codec;
-        info.fps = frameRate(timing.samples, timing.timeScale, timing.duration);
+        // The samples' own durations say how fast they run; a media header may count time
+        // beyond them (an edit's tail, a rounded length).
+        info.fps = frameRate(timing.samples, timing.timeScale,
+                             timing.time > 0 ? timing.time : timing.duration);
         videoTiming = timing;
         videoID = id;
     }
@@ -408,7 +422,7 @@ Outcome<Probe> probe(ByteSource &source, const QList<qint64> &fragments)
     // video's rate counts the samples in the fragments read too.
     qint64 samplesLeft = maxFragmentSamples;
     Outcome<QHash<quint32, MovieFragments::Timing>> read =
-        MovieFragments::read(source, boxesLeft, samplesLeft, fragments, *fileSize, fragmentTracks);
+        MovieFragments::read(source, samplesLeft, fragments, *fileSize, fragmentTracks);
     if (auto *failure = std::get_if<Failure>(&read))
         return *failure;
     const QHash<quint32, MovieFragments::Timing> &timings =
@@ -452,7 +466,8 @@ Result read(ByteSource &source, const QList<qint64> &fragments)
     if (auto *failure = std::get_if<Failure>(&outcome))
         return Result{std::nullopt, failure->text};
     const Probe &found = std::get<Probe>(outcome);
-    return Result{found.info, QString(), found.mediaMissing, found.fragmentedDuration};
+    return Result{found.info, QString(), found.mediaMissing, found.fragmentedDuration,
+                  found.mediaInFile && !found.mediaMissing};
 }
 
 QString fourCC(quint32 code)

@@ -28,6 +28,9 @@ struct Result
     // Seconds: where the longest track ends, its fragments included. The running time of a
     // fragmented movie, which its movie header does not know; 0 for a movie without fragments.
     double fragmentedDuration = 0;
+    // Every track's sample tables put its last samples inside the file: known to be all there.
+    // False when a table says otherwise or cannot tell.
+    bool mediaInFile = false;
 
     bool ok() const { return info.has_value(); }
 

@@ -21,6 +21,9 @@ constexpr quint32 flagsPresent = 0x400;
 constexpr quint32 offsetPresent = 0x800;
 // Per-sample records are read in slices of this many.
 constexpr qint64 runSlice = 4096;
+// Box headers read in one fragment, all its track fragments together: a real one holds a handful
+// per track.
+constexpr int maxFragmentBoxes = 256;
 
 struct Header
 {
@@ -97,7 +100,7 @@ std::optional<Failure> addRun(ByteSource &source, const Box &trun, quint32 defau
 
 } // namespace
 
-Outcome<QHash<quint32, Timing>> read(ByteSource &source, int &boxesLeft, qint64 &samplesLeft,
+Outcome<QHash<quint32, Timing>> read(ByteSource &source, qint64 &samplesLeft,
                                      const QList<qint64> &fragments, qint64 fileSize,
                                      const QHash<quint32, Track> &tracks)
 {
@@ -108,8 +111,7 @@ Outcome<QHash<quint32, Timing>> read(ByteSource &source, int &boxesLeft, qint64 
 
     for (const qint64 offset : fragments) {
         const QString where = QStringLiteral("the fragment at byte %1").arg(offset);
-        if (--boxesLeft < 0)
-            return Failure{QStringLiteral("it holds too many boxes")};
+        int boxesLeft = maxFragmentBoxes;
         Outcome<Box> moof = at(source, offset, fileSize, QStringLiteral("the file"));
         if (auto *failure = std::get_if<Failure>(&moof))
             return *failure;

@@ -26,9 +26,12 @@ struct Track
 
 // Reads the trafs of the fragments at the given offsets, for the tracks named; other tracks are
 // passed over. A fragment whose decode time (tfdt) is missing starts where the one before it of
-// the same track ended. Box headers count against boxesLeft; sample durations against
-// samplesLeft, so a hostile table is never read through.
-Boxes::Outcome<QHash<quint32, Timing>> read(ByteSource &source, int &boxesLeft, qint64 &samplesLeft,
+// the same track ended. Each fragment may hold a few hundred boxes, and its reads are a few box
+// headers and the first bytes of tfhd, tfdt and trun: about 200 bytes a fragment, so the bytes
+// read grow linearly with the number of fragments and not with their size, besides 4 to 16 bytes
+// a sample for runs that list each sample's duration. Those count against samplesLeft, so a
+// hostile table is never read through.
+Boxes::Outcome<QHash<quint32, Timing>> read(ByteSource &source, qint64 &samplesLeft,
                                             const QList<qint64> &fragments, qint64 fileSize,
                                             const QHash<quint32, Track> &tracks);
 

@@ -29,6 +29,13 @@ Reading Reading::unfinished()
     return Reading{};
 }
 
+Reading Reading::damaged()
+{
+    Reading reading;
+    reading.kind = Kind::damaged;
+    return reading;
+}
+
 Reading Reading::notAMovie()
 {
     Reading reading;
@@ -46,6 +53,7 @@ bool operator==(const Reading &a, const Reading &b)
     case Reading::Kind::unreadable:
         return a.detail == b.detail;
     case Reading::Kind::unfinished:
+    case Reading::Kind::damaged:
     case Reading::Kind::notAMovie:
         return true;
     }
@@ -68,13 +76,15 @@ Reading read(ByteSource &source)
         return Reading::notAMovie();
     case QuickTimeAtoms::Outline::Shape::unfinished:
         return Reading::unfinished();
+    case QuickTimeAtoms::Outline::Shape::damaged:
+        return Reading::damaged();
     case QuickTimeAtoms::Outline::Shape::movie:
         break;
     }
     const MediaProbe::Result probed = MediaProbe::read(source, outline.fragments);
     if (!probed.ok())
         return Reading::unreadable(probed.failure);
-    if (probed.mediaMissing)
+    if (probed.mediaMissing || (outline.strayBytes && !probed.mediaInFile))
         return Reading::unfinished();
     return Reading::movie(*probed.info, std::max(outline.duration, probed.fragmentedDuration));
 }
@@ -95,6 +105,9 @@ QList<QStringList> problems(const QList<File> &files, const ExportRules::SizeTab
         switch (reading.kind) {
         case Reading::Kind::unfinished:
             found[index] = {ExportRules::unfinishedMessage.toString()};
+            break;
+        case Reading::Kind::damaged:
+            found[index] = {ExportRules::damagedMessage.toString()};
             break;
         case Reading::Kind::notAMovie:
             found[index] = {ExportRules::notAMovieMessage.toString()};

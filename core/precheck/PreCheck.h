@@ -19,7 +19,7 @@ namespace PreCheck {
 // What reading one movie gave.
 struct Reading
 {
-    enum class Kind { movie, unreadable, unfinished, notAMovie };
+    enum class Kind { movie, unreadable, unfinished, damaged, notAMovie };
 
     Kind kind = Kind::unfinished;
     MediaInfo info;      // movie only
@@ -29,6 +29,7 @@ struct Reading
     static Reading movie(const MediaInfo &info, double duration);
     static Reading unreadable(const QString &detail);
     static Reading unfinished();
+    static Reading damaged();
     static Reading notAMovie();
 
     // Over the kind and that kind's payload only.
@@ -46,7 +47,8 @@ struct File
 };
 
 // Blocking and self-contained (no event loop needed): the atom chain first, and only a finished
-// movie is probed; one whose media is missing is unfinished too. Never fails.
+// movie is probed; one whose media is missing is unfinished too, and so is one followed by stray
+// bytes unless its samples are known to be all in the file. Never fails.
 Reading read(const QString &path);
 Reading read(ByteSource &source);
 

@@ -14,9 +14,12 @@ namespace {
 using Boxes::be32;
 using Boxes::be64;
 
-// A chain of more top-level atoms than this is not a movie we accept as complete, unless its
-// fragment index vouches for it.
+// A chain of more top-level atoms than this is not a movie we accept as complete, unless it is a
+// fragmented movie's.
 constexpr int maxTopLevelAtoms = 64;
+// The atoms of a fragmented movie walked without an index: two per fragment, a million fragments
+// (nine hours of one frame each at 30 fps), far beyond any reel. Each costs one 16-byte read.
+constexpr qint64 maxFragmentedAtoms = 2 << 20;
 // Children of movie boxes looked at, all together: real movies have one movie box with a handful.
 constexpr int maxMovieChildren = 1024;
 // Boxes of the index looked at (one per track), and atoms walked from the last indexed fragment
@@ -92,14 +95,16 @@ MovieBox readMovieBox(ByteSource &source, qint64 start, qint64 end, int &childre
 }
 
 // One top-level atom header at offset in a file of fileSize: its size, or nothing when the header
-// is short or the size impossible or beyond the end.
+// is short or the size impossible or beyond the end. `impossible` tells the sizes no box can have,
+// which no export in progress writes, from the ones that are only cut short.
 struct Atom
 {
     QByteArray type;
     qint64 size = 0;
 };
 
-std::optional<Atom> atomAt(ByteSource &source, qint64 offset, qint64 fileSize)
+std::optional<Atom> atomAt(ByteSource &source, qint64 offset, qint64 fileSize,
+                           bool *impossible = nullptr)
 {
     const std::optional<QByteArray> header = source.read(offset, 16);
     if (!header || header->size() < 8)
@@ -112,6 +117,8 @@ std::optional<Atom> atomAt(ByteSource &source, qint64 offset, qint64 fileSize)
     } else if (size == 0) {
         size = quint64(fileSize - offset);
     }
+    if (size < 8 && impossible)
+        *impossible = true;
     // An atom reaching past the end can never land on it; stopping here also keeps the offset
     // arithmetic from overflowing.
     if (size < 8 || size > quint64(fileSize - offset))
@@ -207,10 +214,15 @@ Outline outline(ByteSource &source)
     int childrenLeft = maxMovieChildren;
     QList<qint64> fragments;
     qint64 offset = 0;
-    for (int pass = 0; pass < maxTopLevelAtoms && offset != *fileSize; ++pass) {
-        const std::optional<Atom> atom = atomAt(source, offset, *fileSize);
+    bool impossible = false;
+    // A fragmented movie without an index is walked through all its fragments: the bytes read
+    // grow by 32 (two atom headers) with each fragment, never with the fragments' size.
+    for (qint64 pass = 0; offset != *fileSize; ++pass) {
+        if (pass >= (movie.fragmented ? maxFragmentedAtoms : maxTopLevelAtoms))
+            break;
+        const std::optional<Atom> atom = atomAt(source, offset, *fileSize, &impossible);
         if (!atom)
-            return {};
+            break;
         if (atom->type == "moov") {
             movieSeen = true;
             movie = readMovieBox(source, offset, offset + atom->size, childrenLeft);
@@ -227,11 +239,22 @@ Outline outline(ByteSource &source)
         }
         offset += atom->size;
     }
-    if (offset != *fileSize || !movie.duration)
-        return {};
-    if (!movie.fragmented)
-        fragments.clear();
-    return Outline{Outline::Shape::movie, *movie.duration, movie.fragmented, fragments};
+
+    const Outline damaged{Outline::Shape::damaged, 0, false, {}};
+    // A complete movie box whose header can't be read is no export still being written.
+    if (movieSeen && !movie.duration)
+        return damaged;
+    if (offset == *fileSize && movie.duration) {
+        if (!movie.fragmented)
+            fragments.clear();
+        return Outline{Outline::Shape::movie, *movie.duration, movie.fragmented, fragments};
+    }
+    // The chain breaks off after a complete movie box that holds every sample's place: what
+    // follows is stray bytes if the samples are all in the file. Fragments go on after the movie
+    // box, so a fragmented movie whose chain breaks off is still being written.
+    if (movieSeen && !movie.fragmented)
+        return Outline{Outline::Shape::movie, *movie.duration, false, {}, true};
+    return impossible ? damaged : Outline{};
 }
 
 } // namespace tessera::QuickTimeAtoms

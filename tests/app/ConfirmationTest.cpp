@@ -100,6 +100,42 @@ private Q_SLOTS:
         QCOMPARE(model->step(), Step::confirm);
         QCOMPARE(filesBelow(day).size(), 1);
     }
+    // An EDL that dissolves from one reel movie into the other, as editing systems write it:
+    // nothing blocks the run, and every clip line of the EDL delivered names a delivered movie.
+    void dissolveBetweenReelMoviesIsDelivered()
+    {
+        auto model = f.makeModel();
+        const QString edlPath = QDir(f.editorFolder).filePath(QStringLiteral("cut.edl"));
+        const auto edl = [](const QString &outgoing, const QString &incoming) {
+            return "TITLE: Halcyon\r\nFCM: NON-DROP FRAME\r\n\r\n"
+                   "001  AX       V     C        00:00:00:00 00:00:05:00 01:00:00:00 "
+                   "01:00:05:00\r\n"
+                   "* FROM CLIP NAME: " +
+                   outgoing.toUtf8() +
+                   "\r\n"
+                   "002  AX       V     C        00:00:05:00 00:00:05:00 01:00:05:00 "
+                   "01:00:05:00\r\n"
+                   "002  BX       V     D    030 00:00:00:00 00:00:10:00 01:00:05:00 "
+                   "01:00:15:00\r\n"
+                   "* FROM CLIP NAME: " +
+                   outgoing.toUtf8() + "\r\n* TO CLIP NAME: " + incoming.toUtf8() + "\r\n";
+        };
+        const QString awall = QStringLiteral("00-TST-Reel1 awall.mov");
+        const QString surtitles = QStringLiteral("00-TST-Reel1 surtitles.mov");
+        put(edlPath, edl(awall, surtitles));
+        f.toConfirm(*model, {f.exported("awall.mov", awall), f.exported("surtitles.mov", surtitles),
+                             QUrl::fromLocalFile(edlPath)});
+        const Confirmation &confirmation = *model->confirmation();
+        QCOMPARE(confirmation.edlProblems(), QStringList());
+        QVERIFY2(confirmation.canSubmit(), qPrintable(confirmation.submitBlockerText()));
+        const QString v = confirmation.version();
+        QCOMPARE(confirmation.rewrittenEDL(),
+                 (EDLRewriter::Result{
+                     edl(reel1 + QStringLiteral("_awall_v") + v + QStringLiteral(".mov"),
+                         reel1 + QStringLiteral("_surtitles_v") + v + QStringLiteral(".mov")),
+                     3,
+                     {}}));
+    }
 };
 
 QTEST_GUILESS_MAIN(ConfirmationTest)

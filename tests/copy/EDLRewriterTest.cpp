@@ -29,6 +29,11 @@ const QList<EDLRewriter::File> abc{
     clip(QStringLiteral("c.mov"), QStringLiteral("C"), Surface::cwall),
 };
 
+QStringList args(const char *names)
+{
+    return QString::fromUtf8(names).split(u' ');
+}
+
 } // namespace
 
 class EDLRewriterTest : public QObject
@@ -150,33 +155,67 @@ private Q_SLOTS:
                                        QStringLiteral("\u00e9.mov")}}));
     }
 
-    // A dissolve names its incoming clip on a "TO CLIP NAME" line: it takes the name that the
-    // clip's own clip line gets, and only then; it never makes a name ambiguous.
-    void transitionsNameTheirIncomingClipAsItsClipLineDoes()
+    // CMX 3600 as editing systems write it: a fade from black, a dissolve out of one reel movie
+    // into another, a wipe, a key. A transition's FROM line names the clip of the event before
+    // again; its TO line names the incoming clip, which is renamed like any other.
+    void transitionsNameEachClipOnce()
     {
         const QList<EDLRewriter::File> files =
             abc + QList<EDLRewriter::File>{
-                      clip(QStringLiteral("d.mov"), QStringLiteral("D"), Surface::dwall)};
-        const auto edl = [](const char *a, const char *toB, const char *b, const char *toD) {
-            return QByteArray("TITLE: Halcyon\r\nFCM: NON-DROP FRAME\r\n\r\n"
-                              "001  AX       V     C        00:00:00:00 00:00:00:00 01:00:00:00 "
-                              "01:00:00:00\r\n"
-                              "001  BX       V     D    030 00:00:00:00 00:00:10:00 01:00:00:00 "
-                              "01:00:10:00\r\n"
-                              "* FROM CLIP NAME: ") +
-                   a + "\r\n*  TO CLIP NAME:\t" + toB +
-                   " \r\n"
-                   "002  BX       V     C        00:00:10:00 00:00:20:00 01:00:10:00 "
-                   "01:00:20:00\r\n"
-                   "* FROM CLIP NAME: " +
-                   b + "\r\n* TO CLIP NAME: " + toD + "\r\n";
+                      clip(QStringLiteral("d.mov"), QStringLiteral("D"), Surface::dwall),
+                      clip(QStringLiteral("e.mov"), QStringLiteral("E"), Surface::floor)};
+        // Names of the clips in order: the fade's incoming, the dissolve's outgoing and incoming,
+        // the wipe's outgoing and incoming, the key's background and foreground.
+        const auto edl = [](const QStringList &names, const QByteArray &end = "\n") {
+            QByteArray text =
+                "\xEF\xBB\xBFTITLE: Halcyon\nFCM: NON-DROP FRAME\n\n"
+                "001  BL       V     C        00:00:00:00 00:00:00:00 01:00:00:00 01:00:00:00\n"
+                "001  AX       V     D    030 00:00:00:00 00:00:05:00 01:00:00:00 01:00:05:00\n"
+                "* FROM CLIP NAME: BLACK\n"
+                "* TO CLIP NAME: @0\n"
+                "002  AX       V     C        00:00:05:00 00:00:05:00 01:00:05:00 01:00:05:00\n"
+                "002  BX       V     D    024 00:00:00:00 00:00:10:00 01:00:05:00 01:00:15:00\n"
+                "*  FROM CLIP NAME:  @1  \n"
+                "*TO CLIP NAME:\t@2\n"
+                "003  BX       V     C        00:00:10:00 00:00:10:00 01:00:15:00 01:00:15:00\n"
+                "003  CX       V     W001 030 00:00:00:00 00:00:10:00 01:00:15:00 01:00:25:00\n"
+                "EFFECTS NAME IS EDGE WIPE\n"
+                "FROM CLIP NAME:  @3\n"
+                "TO CLIP NAME: @4\n"
+                "004  DX       V     K B      00:00:00:00 00:00:05:00 01:00:25:00 01:00:30:00\n"
+                "004  EX       V     K    000 00:00:00:00 00:00:05:00 01:00:25:00 01:00:30:00\n"
+                "* FROM CLIP NAME: @5\n"
+                "* TO CLIP NAME: @6\n";
+            for (qsizetype i = 0; i < names.size(); ++i)
+                text.replace("@" + QByteArray::number(i), names[i].toUtf8());
+            return text.replace("\n", end);
         };
-        QCOMPARE(EDLRewriter::rewrite(edl("a.mov", "B.MOV", "b.mov", "d.mov"), reel, files),
-                 (EDLRewriter::Result{edl("A", "B", "B", "d.mov"), 3, {}}));
-        // Its name used on two clip lines, the incoming clip keeps its name everywhere.
-        QCOMPARE(EDLRewriter::rewrite(edl("b.mov", "b.mov", "b.mov", "a.mov"), reel, files),
+        const QStringList dropped = args("a.mov A.MOV b.mov B.mov c.mov d.mov e.mov");
+        const QStringList delivered = args("A A B B C D E");
+        for (const QByteArray end : {"\n", "\r\n", "\r"})
+            QCOMPARE(EDLRewriter::rewrite(edl(dropped, end), reel, files),
+                     (EDLRewriter::Result{edl(delivered, end), 7, {}}));
+        // Earlier final names of the reel follow their slot on TO lines too.
+        const QString stale = finalName(Surface::cwall, Proxy::full, QStringLiteral("2411301200"));
+        const QStringList staleAndOthers =
+            args("a.mov a.mov b.mov b.mov") + QStringList{stale, QStringLiteral("x"), "y"};
+        QCOMPARE(EDLRewriter::rewrite(edl(staleAndOthers), reel, files),
+                 (EDLRewriter::Result{edl(args("A A B B C x y")), 5, {}}));
+
+        // A name used by two events is two clips, whichever lines name them: the key's
+        // background is a clip of its own, and a transition's outgoing clip that is not the
+        // event before's is another use.
+        const auto ambiguous = [&](const char *names, const QStringList &expected) {
+            const QByteArray bytes = edl(args(names));
+            QCOMPARE(EDLRewriter::rewrite(bytes, reel, files).ambiguous, expected);
+        };
+        ambiguous("a.mov a.mov b.mov b.mov c.mov a.mov e.mov", {"a.mov"});
+        ambiguous("a.mov a.mov b.mov b.mov b.mov d.mov e.mov", {"b.mov"});
+        ambiguous("a.mov a.mov b.mov c.mov c.mov d.mov e.mov", {"c.mov"});
+        QCOMPARE(EDLRewriter::rewrite(edl(args("a.mov a.mov b.mov b.mov c.mov a.mov e.mov")), reel,
+                                      files),
                  (EDLRewriter::Result{
-                     edl("b.mov", "b.mov", "b.mov", "a.mov"), 0, {QStringLiteral("b.mov")}}));
+                     edl(args("a.mov a.mov B B C a.mov E")), 4, {QStringLiteral("a.mov")}}));
     }
 };
 

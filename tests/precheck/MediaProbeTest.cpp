@@ -132,9 +132,15 @@ private Q_SLOTS:
                  (MediaInfo{64, 32, QStringLiteral("apcs"), 30.0, 2,
                             args("audio timecode meta text text text text url")}));
         QCOMPARE(info(movie({})), MediaInfo{});
-        // No sample description: no codec. No media duration: no rate.
+        // No sample description: no codec. No sample durations: no rate.
         QCOMPARE(info(movie({Track{"vide", 64, 32, nullptr}})).codec, QString());
         QCOMPARE(info(movie({Track{"vide", 64, 32, "apcs", 600, 0, 6}})).fps, 0.0);
+        // The rate is the samples' own, also when the media header counts more time, or none.
+        for (const quint32 header : {100800u, 0u}) {
+            QByteArray rate = movie({Track{"vide", 64, 32, "apcs", 90000, 3600, 27}});
+            rate.replace(rate.indexOf("mdhd") + 20, 4, be32(header));
+            QCOMPARE(info(rate).fps, 25.0);
+        }
 
         QCOMPARE(MediaProbe::fourCC(0x20206120), QStringLiteral("a"));
         QCOMPARE(MediaProbe::fourCC(0x61ff6263), QStringLiteral("a\uFFFDbc"));

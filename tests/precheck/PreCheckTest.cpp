@@ -19,6 +19,12 @@ MediaInfo full(int width, int height, const char *codec = "apcs")
 
 const QString proxyMessage = ExportRules::proxyMessage.toString();
 
+Reading readingOf(const QByteArray &file)
+{
+    MemorySource source(file);
+    return PreCheck::read(source);
+}
+
 } // namespace
 
 class PreCheckTest : public QObject
@@ -60,10 +66,6 @@ private Q_SLOTS:
 
         const QByteArray bytes = contents(plain);
         const QByteArray fragments = contents(fragmented);
-        const auto readingOf = [](const QByteArray &file) {
-            MemorySource source(file);
-            return PreCheck::read(source);
-        };
         // Text, a raw ProRes stream, and fragments without the movie they belong to.
         const qsizetype firstFragment = fragments.indexOf("moof") - 4;
         const qsizetype index = fragments.lastIndexOf("mfra") - 4;
@@ -79,6 +81,63 @@ private Q_SLOTS:
         for (const QByteArray &file : {fragments.chopped(100), fragments.first(firstFragment),
                                        bytes.first(mdat), openEnded.chopped(100)})
             QCOMPARE(readingOf(file), Reading::unfinished());
+    }
+
+    // A finished export with bytes after its last box is finished when every sample is in the
+    // file; its movie box first and its media cut off, or tables that cannot tell, it is not.
+    void strayBytesAfterAFinishedMovieDoNotUnfinishIt()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString plain = dir.filePath(QStringLiteral("plain.mov"));
+        const QString faststart = dir.filePath(QStringLiteral("faststart.mov"));
+        const QStringList lt =
+            args("-f lavfi -i testsrc=s=64x32:r=30:d=1 -c:v prores_ks -profile:v 1");
+        QVERIFY(ffmpeg(lt + QStringList{plain}));
+        QVERIFY(ffmpeg(lt + args("-movflags +faststart") << faststart));
+
+        const Reading finished = Reading::movie(full(64, 32), 1.0);
+        for (const QString &path : {plain, faststart})
+            QCOMPARE(readingOf(contents(path) + QByteArray(4, '\0')), finished);
+        QCOMPARE(readingOf(contents(faststart).chopped(100) + QByteArray(4, '\0')),
+                 Reading::unfinished());
+        // Built without chunk tables: where the samples are is not known.
+        const QByteArray built = fixtures::movie({Track{"vide", 64, 32}});
+        QCOMPARE(readingOf(built).kind, Reading::Kind::movie);
+        QCOMPARE(readingOf(built + QByteArray(4, '\0')), Reading::unfinished());
+
+        // A damaged movie header is no export still being written.
+        QByteArray damaged = contents(plain);
+        damaged.replace(damaged.indexOf("mvhd"), 4, "mvh\x7f");
+        QCOMPARE(readingOf(damaged), Reading::damaged());
+        QCOMPARE(PreCheck::problems({File{"a.mov", Surface::awall, Reading::damaged()}},
+                                    ExportRules::fullSizes()),
+                 QList<QStringList>{{"Is a damaged QuickTime movie: part of it can't be read. "
+                                     "Export it again."}});
+    }
+
+    // Without an index a fragmented movie is read through all its fragments, reading a few
+    // headers of each.
+    void fragmentedMoviesWithoutAnIndexAreReadThroughEveryFragment()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString frames = dir.filePath(QStringLiteral("frames.mov"));
+        const QString tenths = dir.filePath(QStringLiteral("tenths.mov"));
+        const QStringList lt =
+            args("-f lavfi -i testsrc=s=64x32:r=30:d=3 -c:v prores_ks -profile:v 1");
+        QVERIFY(ffmpeg(lt + args("-movflags frag_keyframe+empty_moov+skip_trailer") << frames));
+        QVERIFY(
+            ffmpeg(lt + args("-movflags empty_moov+skip_trailer -frag_duration 100000") << tenths));
+        for (const auto &[path, fragments] : {std::pair{frames, 90}, std::pair{tenths, 30}}) {
+            const QByteArray bytes = contents(path);
+            QCOMPARE(bytes.count("moof"), fragments);
+            QVERIFY(!bytes.contains("mfra"));
+            MemorySource source(bytes);
+            QCOMPARE(PreCheck::read(source), Reading::movie(full(64, 32), 3.0));
+            QVERIFY2(source.bytesRead() < 2048 + fragments * 200,
+                     qPrintable(QString::number(source.bytesRead())));
+        }
     }
 
     void readingsAreEqualByKindAndPayload()

@@ -19,10 +19,11 @@ class QuickTimeAtomsTest : public QObject
         return QuickTimeAtoms::outline(source);
     }
 
+    // The duration of a movie whose chain ends exactly at the end of the file.
     static std::optional<double> durationOf(const QByteArray &bytes)
     {
         const Outline outline = outlineOf(bytes);
-        if (outline.shape != Outline::Shape::movie)
+        if (outline.shape != Outline::Shape::movie || outline.strayBytes)
             return std::nullopt;
         return outline.duration;
     }
@@ -130,16 +131,43 @@ private Q_SLOTS:
                  (Outline{Outline::Shape::movie, 0, true, {last}}));
         QVERIFY(source.bytesRead() < 1024);
 
-        // Without its index, with bytes after it, cut short, or with an index that does not lead
-        // to a fragment, such a movie is not known to be finished.
+        // Without an index, or with one that does not fit, every fragment is walked, however
+        // many; cut short, such a movie is not known to be finished.
         const qsizetype mfro = many.size() - 16;
-        QByteArray wrongSize = many;
-        wrongSize.replace(mfro + 12, 4, be32(quint32(many.size() - many.lastIndexOf("mfra") + 5)));
         QByteArray wrongOffset = many; // the last entry's offset, just before mfro
         wrongOffset.replace(mfro - 11, 8, be64(quint64(last) + 8));
-        for (const QByteArray &bytes : {fragmentedMovie(200, false), many + atom("free"),
-                                        many.chopped(1), wrongSize, wrongOffset})
+        for (const QByteArray &bytes : {fragmentedMovie(200, false), wrongOffset}) {
+            const Outline all = outlineOf(bytes);
+            QCOMPARE(all.fragments.size(), 200);
+            QCOMPARE(all.fragments.last(), last);
+            QCOMPARE(all.shape, Outline::Shape::movie);
+        }
+        for (const QByteArray &bytes :
+             {many.chopped(1), fragmentedMovie(200, false).chopped(20), many + "junk"})
             QCOMPARE(outlineOf(bytes), Outline{});
+    }
+
+    // Bytes after the last box leave a complete movie box standing, for its samples to decide;
+    // a complete movie box without a readable header, or a box of a size none can have, is
+    // damaged rather than unfinished.
+    void strayBytesAndDamage()
+    {
+        const QByteArray movie = complete();
+        const Outline stray{Outline::Shape::movie, 1.5, false, {}, true};
+        for (const QByteArray &bytes :
+             {movie + QByteArray(4, '\0'), movie.chopped(1), movie + atom("free").repeated(62)})
+            QCOMPARE(outlineOf(bytes), stray);
+
+        const Outline damaged{Outline::Shape::damaged, 0, false, {}};
+        QByteArray badHeader = movie;
+        badHeader.replace(movie.indexOf("mvhd"), 4, "mv\0d");
+        for (const QByteArray &bytes :
+             {badHeader + "junk", ftyp() + atom("moov", mvhd(0, 0, 900)),
+              ftyp() + be32(3) + "free" + atom("moov", mvhd(0, 600, 900))})
+            QCOMPARE(outlineOf(bytes), damaged);
+        // Cut short before the movie box is complete: still unfinished.
+        QCOMPARE(outlineOf(ftyp() + atom("mdat", "x") + atom("moov", mvhd(0, 600, 900)).chopped(1)),
+                 Outline{});
     }
 };
 

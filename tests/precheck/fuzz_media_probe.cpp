@@ -22,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!(result.fragmentedDuration >= 0) || (!result.ok() && result.mediaMissing))
         std::abort();
+    // Media known to be all in the file is neither missing nor claimed for a failed read.
+    if (result.mediaInFile && (!result.ok() || result.mediaMissing))
+        std::abort();
 
     tessera::MemorySource again(bytes);
     const tessera::PreCheck::Reading reading = tessera::PreCheck::read(again);

@@ -24,9 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (at < 0 || at >= qint64(size) || (i > 0 && at <= outline.fragments[i - 1]))
             std::abort();
     }
+    // Stray bytes are only ever said of a movie without fragments.
+    if (outline.strayBytes && (outline.shape != Outline::Shape::movie || outline.fragmented))
+        std::abort();
     // 64 atom headers, 1024 movie-box children with their headers, and the index with its last
-    // fragments: what the walk reads never depends on the size of the file.
-    if (source.bytesRead() > 16 * 1024)
+    // fragments, besides one 16-byte header for each top-level atom of a fragmented movie, which
+    // takes at least 8 bytes of the file: what the walk reads never depends on the atoms' size.
+    if (source.bytesRead() > 16 * 1024 + 2 * qint64(size))
         std::abort();
     return 0;
 }

@@ -60,6 +60,8 @@ QJsonValue readingJson(const PreCheck::Reading &reading)
                            {QStringLiteral("detail"), reading.detail}};
     case PreCheck::Reading::Kind::unfinished:
         return QJsonObject{{QStringLiteral("kind"), QStringLiteral("unfinished")}};
+    case PreCheck::Reading::Kind::damaged:
+        return QJsonObject{{QStringLiteral("kind"), QStringLiteral("damaged")}};
     case PreCheck::Reading::Kind::notAMovie:
         return QJsonObject{{QStringLiteral("kind"), QStringLiteral("notAMovie")}};
     }
