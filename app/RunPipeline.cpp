@@ -127,7 +127,11 @@ QCoro::Task<> RunPipeline::perform(std::shared_ptr<RunPipeline> self)
     if (!dayFolder)
         co_return;
     const auto actions = co_await self->plan(*dayFolder, *dropRoot);
-    if (!actions || !co_await self->copyAll(*actions) || !co_await self->submit())
+    // Apart: gcc 12 builds the argument of a co_await on the right of || before the test on its
+    // left, and would copy the actions of a plan that failed.
+    if (!actions)
+        co_return;
+    if (!co_await self->copyAll(*actions) || !co_await self->submit())
         co_return;
     if (self->m_run->state().renameOriginals) {
         co_await self->renameOriginals(*dropRoot);

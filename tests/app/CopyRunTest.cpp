@@ -299,6 +299,28 @@ private Q_SLOTS:
         QCOMPARE(f.submissions().size(), 1);
     }
 
+    // A different file under a final name stops the run with the planner's sentence, before
+    // anything is copied, and stays as it was.
+    void differentFileUnderTheFinalNameStopsTheRun()
+    {
+        auto model = f.makeModel();
+        f.toConfirm(*model,
+                    {f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1 surtitles.mov"))});
+        model->intake()->setSurface(model->intake()->files().first().id,
+                                    QStringLiteral("surtitles"));
+        const QString name = *model->confirmation()->finalName(model->intake()->files().first());
+        QVERIFY(QDir().mkpath(f.dayFolder(*model)));
+        QFile other(f.dayFolder(*model) + u'/' + name);
+        QVERIFY(other.open(QIODevice::WriteOnly) && other.write("someone else's") == 14);
+        other.close();
+        model->startCopy();
+        QTRY_COMPARE_WITH_TIMEOUT(model->run()->phaseKind(), Phase::Kind::failed, 20000);
+        QCOMPARE(model->run()->failureMessage(), CopyPlanError::nameTaken(name).description());
+        QCOMPARE(contents(other.fileName()), QByteArray("someone else's"));
+        QCOMPARE(filesBelow(f.dayFolder(*model)), QStringList{name});
+        QCOMPARE(f.submissions().size(), 0);
+    }
+
     // A share without the drop folder stops the run with its sentence and is left as it was.
     void missingDropFolderStopsTheRun()
     {
