@@ -9,6 +9,8 @@
 
 #include <QSysInfo>
 
+#include <utility>
+
 namespace tessera {
 
 namespace {
@@ -135,6 +137,10 @@ void AppModel::wire()
     });
     connect(m_run, &CopyRun::followWanted, m_verdict, &Verdict::follow);
     connect(m_verdict, &Verdict::concluded, m_run, &CopyRun::conclude);
+    connect(m_verdict, &Verdict::forgotten, this, [this] {
+        m_verdict->reset();
+        m_run->submissionForgotten();
+    });
 
     // The run outlives a crash, a quit or a restart until its verdict is in.
     connect(m_run, &CopyRun::stateChanged, this, &AppModel::keepRun);
@@ -190,6 +196,19 @@ void AppModel::add(const QList<QUrl> &urls)
     m_intake->add(urls);
 }
 
+void AppModel::openAtStart(const QList<QUrl> &urls)
+{
+    if (urls.isEmpty())
+        return;
+    const RunState &kept = m_run->state();
+    if (kept.key.isEmpty())
+        return add(urls);
+    if (kept.handsIn(urls) && !kept.firstChangedFile())
+        return;
+    m_waiting << urls;
+    Q_EMIT waitingFilesChanged();
+}
+
 void AppModel::goToConfirm()
 {
     if (!canContinue())
@@ -231,6 +250,10 @@ void AppModel::clearRun()
     m_confirmation->setNewEDL(false);
     m_confirmation->setNote(QString());
     setStep(Step::drop);
+    if (!m_waiting.isEmpty()) {
+        m_intake->add(std::exchange(m_waiting, {}));
+        Q_EMIT waitingFilesChanged();
+    }
 }
 
 void AppModel::keepRun()

@@ -44,6 +44,7 @@ class AppModel : public QObject
     Q_PROPERTY(tessera::CopyRun *run READ run CONSTANT)
     Q_PROPERTY(tessera::Verdict *verdict READ verdict CONSTANT)
     Q_PROPERTY(tessera::HelpDesk *help READ help CONSTANT)
+    Q_PROPERTY(int waitingFiles READ waitingFiles NOTIFY waitingFilesChanged)
 
 public:
     struct Options
@@ -78,6 +79,9 @@ public:
     std::optional<bool> nasOK() const { return m_nasOK; }
     std::optional<bool> vx9OK() const { return m_vx9OK; }
 
+    // Files opened at start-up that wait until the editor leaves the kept run.
+    int waitingFiles() const { return int(m_waiting.size()); }
+
     // There are files and a name that fits: the drop step may be left.
     bool canContinue() const;
     // Quitting now stops files on their way to the NAS or a submission in flight.
@@ -88,6 +92,10 @@ public:
     // Files dropped on the window or chosen. On the copy step they start a fresh submission for
     // the same reel, unless the run is under way, when they are ignored.
     Q_INVOKABLE void add(const QList<QUrl> &urls);
+    // Files handed in at start-up, after restoreRun(). A kept run the editor has not seen yet is
+    // never dropped for them: its own files, unchanged since "Copy and submit", change nothing;
+    // other files wait until the editor leaves the kept run.
+    void openAtStart(const QList<QUrl> &urls);
     Q_INVOKABLE void goToConfirm();
     Q_INVOKABLE void backToDrop();
     // "Copy and submit".
@@ -116,6 +124,7 @@ Q_SIGNALS:
     void quitNeedsConfirmationChanged();
     // The demo's minimum-size scene: the window shrinks to its minimum content size.
     void shrinkRequested();
+    void waitingFilesChanged();
 
 private:
     void wire();
@@ -132,6 +141,7 @@ private:
     bool m_isDemo = false;
     std::optional<bool> m_nasOK;
     std::optional<bool> m_vx9OK;
+    QList<QUrl> m_waiting;
 
     Identity *m_identity = nullptr;
     Intake *m_intake = nullptr;

@@ -32,10 +32,10 @@ void CopyRun::start(const RunState &state)
 {
     m_state = state;
     m_resumable = true;
+    m_forgotten = false;
     Q_EMIT stateChanged();
     setRows(state.rows());
     setShowFiles(true);
-    m_originalsOutcome.clear();
     Q_EMIT originalsOutcomeChanged();
 }
 
@@ -43,12 +43,18 @@ void CopyRun::restore(const RunState &state)
 {
     start(state);
     for (FileRow &row : m_rows)
-        if (state.verified.contains(row.finalName))
+        if (state.foundOnNAS.contains(row.finalName))
+            row.state = state.foundOnNAS.value(row.finalName);
+        else if (state.verified.contains(row.finalName))
             row.state = FileState::done;
     publishRows();
     if (state.submissionID) {
         setShowFiles(false);
-        return awaitVerdict();
+        if (!state.originalsPending)
+            return awaitVerdict();
+        // The pipeline renames the editor's files first.
+        setPhase({Phase::Kind::waiting, {}});
+        return run();
     }
     if (const auto changed = state.firstChangedFile()) {
         m_resumable = false;
@@ -58,6 +64,8 @@ void CopyRun::restore(const RunState &state)
                            "again.")
                 .arg(*changed)));
     }
+    if (state.maybeSubmitted)
+        return setPhase(Phase::failed(uncertainSubmissionMessage()));
     setPhase(Phase::failed(QStringLiteral("Tessera was closed before the reel was submitted. "
                                           "Files already checked are on the NAS. Press Try again "
                                           "to carry on.")));
@@ -69,6 +77,17 @@ void CopyRun::run()
         return;
     if (m_rehearsal)
         return m_rehearsal();
+    if (m_forgotten) {
+        // The old key may still be known to the service with the submission it lost, so the
+        // reel goes in under a new one, kept from now on like the first.
+        m_forgotten = false;
+        m_state.key = newSubmissionKey();
+        m_state.maybeSubmitted = false;
+        m_state.submissionID.reset();
+        m_state.submissionNumber.reset();
+        m_state.submittedAt.reset();
+        Q_EMIT stateChanged();
+    }
     // The task before is over; its copy stops too rather than race the new run to the NAS.
     endWork();
     m_cancel = std::make_shared<CancelFlag>();
@@ -86,7 +105,9 @@ void CopyRun::clear()
     endWork();
     m_state = {};
     m_resumable = true;
+    m_forgotten = false;
     Q_EMIT stateChanged();
+    Q_EMIT originalsOutcomeChanged();
     setRows({});
     setPlanningLine(std::nullopt);
     setTransfer(std::nullopt);
@@ -147,6 +168,11 @@ void CopyRun::setRow(const QString &finalName, FileState state, double fraction)
         row.state = state;
         row.fraction = fraction;
         publishRows();
+        // Kept, so that a run taken up later shows the row as it was.
+        if (state == FileState::alreadyThere || state == FileState::renamed) {
+            m_state.foundOnNAS.insert(finalName, state);
+            Q_EMIT stateChanged();
+        }
         return;
     }
 }
@@ -183,14 +209,49 @@ void CopyRun::placed(const QString &finalName, qint64 size, const RunState::Veri
     Q_EMIT stateChanged();
 }
 
+void CopyRun::beginSubmitting()
+{
+    setPhase({Phase::Kind::submitting, {}});
+    m_state.maybeSubmitted = true;
+    Q_EMIT stateChanged();
+}
+
+void CopyRun::submissionFailed(const APIError &error)
+{
+    if (error.is<APIError::Uncertain>() || error.is<APIError::BadResponse>())
+        return;
+    m_state.maybeSubmitted = false;
+    Q_EMIT stateChanged();
+}
+
+QString CopyRun::uncertainSubmissionMessage()
+{
+    return QStringLiteral("Your files are safely on the NAS, but Tessera couldn't tell whether "
+                          "VX9 got the submission. Press Try again: it is safe, VX9 won't make a "
+                          "second one.");
+}
+
 void CopyRun::confirm(const SubmissionCreated &created)
 {
     m_state.submissionID = created.id;
     m_state.submissionNumber = created.number;
     m_state.submittedAt = QDateTime::currentDateTime();
+    m_state.maybeSubmitted = false;
+    m_state.originalsPending = m_state.renameOriginals;
     Q_EMIT stateChanged();
     setShowFiles(false);
     Q_EMIT submitted();
+}
+
+void CopyRun::submissionForgotten()
+{
+    m_forgotten = true;
+    setTransfer(std::nullopt);
+    // Emits phaseChanged after the flag is set, for the footer's button.
+    setPhase(Phase::failed(
+        QStringLiteral("VX9 doesn't know this submission any more, so its reel check can't "
+                       "finish. Your files are safely on the NAS: press Submit again to send the "
+                       "reel again without copying anything, or Start over.")));
 }
 
 void CopyRun::addOriginalsOutcome(const QStringList &lines,
@@ -198,7 +259,10 @@ void CopyRun::addOriginalsOutcome(const QStringList &lines,
 {
     if (!moves.isEmpty())
         Q_EMIT originalsMoved(moves);
-    m_originalsOutcome << lines;
+    m_state.relocate(moves);
+    m_state.originalsOutcome << lines;
+    m_state.originalsPending = false;
+    Q_EMIT stateChanged();
     Q_EMIT originalsOutcomeChanged();
 }
 

@@ -9,6 +9,7 @@
 #include "app/TransferMeter.h"
 #include "core/copy/CopyPlanner.h"
 #include "core/copy/DiskInspector.h"
+#include "core/reelcheck/APIError.h"
 
 #include <QObject>
 #include <QStringList>
@@ -30,6 +31,7 @@ class CopyRun : public QObject
     Q_PROPERTY(QString failureMessage READ failureMessage NOTIFY phaseChanged)
     Q_PROPERTY(bool busy READ isBusy NOTIFY phaseChanged)
     Q_PROPERTY(bool canTryAgain READ canTryAgain NOTIFY phaseChanged)
+    Q_PROPERTY(bool forgotten READ isForgotten NOTIFY phaseChanged)
     Q_PROPERTY(QString reelName READ reelName NOTIFY stateChanged)
     Q_PROPERTY(QString version READ version NOTIFY stateChanged)
     Q_PROPERTY(QString planningLine READ planningLineText NOTIFY planningLineChanged)
@@ -50,7 +52,7 @@ public:
     const std::optional<TransferStatus> &transfer() const { return m_transfer; }
     const std::optional<QString> &planningLine() const { return m_planningLine; }
     bool showFiles() const { return m_showFiles; }
-    QStringList originalsOutcome() const { return m_originalsOutcome; }
+    QStringList originalsOutcome() const { return m_state.originalsOutcome; }
     const NAS &nas() const { return m_nas; }
     const Service &service() const { return m_service; }
     const Timing &timing() const { return m_timing; }
@@ -67,7 +69,10 @@ public:
     void restore(const RunState &state);
     // "Try again" can carry the run on.
     bool canTryAgain() const { return m_resumable; }
-    // "Try again": restarts the pipeline, which carries on from what is on the NAS.
+    // The service no longer knows the submission; run() submits the reel again.
+    bool isForgotten() const { return m_forgotten; }
+    // "Try again": restarts the pipeline, which carries on from what is on the NAS. After the
+    // service forgot the submission, "Submit again": a new submission under a new key.
     Q_INVOKABLE void run();
     // "Stop": the copy stops at its next progress report and the run before its next action.
     Q_INVOKABLE void stop();
@@ -94,8 +99,18 @@ public:
     void reachedNAS(bool reached) { Q_EMIT nasReached(reached); }
     void foundDropFolder(const QUrl &dropRoot) { Q_EMIT dropFolderFound(dropRoot); }
     void wantHealth() { Q_EMIT healthCheckWanted(); }
+    // The submission request goes out; from now on the service may have it.
+    void beginSubmitting();
+    // The submission failed; an answer the service gave (other than one it could not make
+    // sense of) says it has none under the key.
+    void submissionFailed(const APIError &error);
+    // The sentence for a submission the service may or may not have.
+    static QString uncertainSubmissionMessage();
     // The service confirmed the submission.
     void confirm(const SubmissionCreated &created);
+    // The service answered that it does not know the submission (it lost it): the run stops
+    // until the editor submits again or starts over.
+    void submissionForgotten();
     void addOriginalsOutcome(const QStringList &lines, const QList<std::pair<QUrl, QUrl>> &moves);
     // The submission is in; the verdict is followed from here on.
     void awaitVerdict();
@@ -144,12 +159,12 @@ private:
     TransferMeter m_meter;
     std::optional<QString> m_planningLine;
     bool m_showFiles = true;
-    QStringList m_originalsOutcome;
     Task m_work;
     std::shared_ptr<CancelFlag> m_cancel = std::make_shared<CancelFlag>();
     std::shared_ptr<DiskInspector> m_inspector = std::make_shared<DiskInspector>();
     std::function<void()> m_rehearsal;
     bool m_resumable = true;
+    bool m_forgotten = false;
     NASSignIn *m_signIn = nullptr;
     KeyedListModel *m_rowsModel = nullptr;
 };

@@ -81,10 +81,10 @@ void showSubmitted(AppModel &model, bool fixing)
     SubmissionStatus status;
     status.id = QStringLiteral("recS");
     status.number = 12;
-    const QDateTime submittedAt = QDateTime::currentDateTime().addSecs(-125);
     if (!fixing) {
         status.status = QStringLiteral("Checking");
-        model.verdict()->show(status, submittedAt, std::nullopt);
+        // No submission time: the scene shows the submission's number and no clock.
+        model.verdict()->show(status, std::nullopt, std::nullopt);
         model.run()->show({Phase::Kind::waiting, {}}, done, std::nullopt);
         return;
     }
@@ -98,7 +98,7 @@ void showSubmitted(AppModel &model, bool fixing)
         for (int n = 1; n <= 12; ++n)
             status.problems
                 << QStringLiteral("cwall: problem number %1 found by the reel check").arg(n);
-    model.verdict()->show(status, submittedAt, QDateTime::currentDateTime());
+    model.verdict()->show(status, std::nullopt, QDateTime::currentDateTime());
     model.run()->show({Phase::Kind::finished, {}}, done, std::nullopt);
 }
 

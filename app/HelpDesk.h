@@ -2,6 +2,7 @@
 
 #include "app/Task.h"
 #include "app/Workflow.h"
+#include "core/naming/Characters.h"
 #include "core/reelcheck/HelpReport.h"
 
 #include <QObject>
@@ -52,8 +53,9 @@ public:
     QString failure() const { return m_state.message; }
     // "Send" may be pressed: the message is valid and no request is under way.
     bool canSend() const;
-    // The message's length as the limit counts it, and whether it is over the limit.
-    int messageLength() const { return int(HelpReport::messageLength(m_message)); }
+    // The text's length as typed (blanks and line breaks included), for the counter and the
+    // frame; whether it may be sent is HelpReport's, on the trimmed text.
+    int messageLength() const { return int(Characters::count(m_message)); }
     bool messageTooLong() const { return messageLength() > HelpReport::maxMessage; }
 
     Q_INVOKABLE void openHelp();

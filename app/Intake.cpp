@@ -2,6 +2,7 @@
 
 #include "app/Change.h"
 #include "app/ModelRows.h"
+#include "app/RunState.h"
 #include "core/copy/CopyPlanner.h"
 #include "core/naming/SurfaceMatcher.h"
 #include "core/precheck/ByteSource.h"
@@ -240,13 +241,7 @@ void Intake::relocate(const QList<std::pair<QUrl, QUrl>> &moves)
 {
     QList<DroppedFile> files = m_files;
     std::optional<QUrl> edl = m_edl;
-    for (const auto &[from, to] : moves) {
-        for (DroppedFile &file : files)
-            if (CopyPlanner::samePath(file.url, from))
-                file.url = to;
-        if (edl && CopyPlanner::samePath(*edl, from))
-            edl = to;
-    }
+    relocateFiles(files, edl, moves);
     setFiles(files);
     setEDL(edl);
 }

@@ -103,9 +103,21 @@ bool RunPipeline::fail(const QString &message)
 QCoro::Task<> RunPipeline::perform(std::shared_ptr<RunPipeline> self)
 {
     CopyRun *run = self->m_run;
-    // Once the service has the submission, nothing is copied or submitted again.
-    if (run->state().submissionID)
-        co_return run->awaitVerdict();
+    // Once the service has the submission, nothing is copied or submitted again; only the
+    // editor's files may still wait to be renamed, when Tessera was closed before.
+    if (run->state().submissionID) {
+        if (run->state().originalsPending) {
+            auto rootJob = QtConcurrent::run([nas = run->nas()] { return nas.mountedDropRoot(); });
+            const std::optional<QUrl> root = co_await rootJob;
+            if (!self->alive())
+                co_return;
+            co_await self->renameOriginals(
+                root.value_or(QUrl::fromLocalFile(QStringLiteral("/nonexistent-drop-root"))));
+            if (!self->alive())
+                co_return;
+        }
+        co_return self->m_run->awaitVerdict();
+    }
     run->wantHealth();
 
     const std::optional<QUrl> dropRoot = co_await self->reachDropFolder();
@@ -115,7 +127,11 @@ QCoro::Task<> RunPipeline::perform(std::shared_ptr<RunPipeline> self)
     if (!dayFolder)
         co_return;
     const auto actions = co_await self->plan(*dayFolder, *dropRoot);
-    if (!actions || !co_await self->copyAll(*actions) || !co_await self->submit())
+    // Apart: gcc 12 builds the argument of a co_await on the right of || before the test on its
+    // left, and would copy the actions of a plan that failed.
+    if (!actions)
+        co_return;
+    if (!co_await self->copyAll(*actions) || !co_await self->submit())
         co_return;
     if (self->m_run->state().renameOriginals) {
         co_await self->renameOriginals(*dropRoot);
@@ -364,7 +380,7 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
 // Submitting, with the same key on every attempt so the service makes one submission.
 QCoro::Task<bool> RunPipeline::submit()
 {
-    m_run->setPhase({Phase::Kind::submitting, {}});
+    m_run->beginSubmitting();
     const QPointer<CopyRun> watcher = m_run;
     const std::function<void()> uncertain = [watcher, cancelled = m_task.cancelled] {
         if (watcher && !*cancelled)
@@ -377,9 +393,8 @@ QCoro::Task<bool> RunPipeline::submit()
         co_return false;
     if (!created) {
         if (created.error().is<APIError::Uncertain>())
-            co_return fail(QStringLiteral(
-                "Your files are safely on the NAS, but Tessera couldn't tell whether VX9 got the "
-                "submission. Press Try again: it is safe, VX9 won't make a second one."));
+            co_return fail(CopyRun::uncertainSubmissionMessage());
+        m_run->submissionFailed(created.error());
         co_return fail(QStringLiteral("The files are safely on the NAS, but submitting didn't "
                                       "work. %1 Press Try again to submit.")
                            .arg(created.error().description()));

@@ -7,12 +7,23 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 namespace tessera::RunRecord {
 
 namespace {
 
-// Raised whenever what is kept changes shape; a record of another format is not read.
+// Raised whenever what is kept changes shape; a record of another format is not read. Fields
+// added later are optional, so that a run kept before them is still taken up as it was then.
 constexpr qint64 format = 1;
+
+// The rows the plan found on the NAS, as the record names their states.
+constexpr std::pair<FileState, const char *> foundStates[] = {
+    {FileState::alreadyThere, "alreadyThere"},
+    {FileState::renamed, "renamed"},
+};
 
 QJsonObject toObject(const FileStamp &stamp)
 {
@@ -98,6 +109,21 @@ QByteArray write(const RunState &state)
         object.insert(QStringLiteral("submissionNumber"), *state.submissionNumber);
     if (state.submittedAt)
         object.insert(QStringLiteral("submittedAt"), state.submittedAt->toMSecsSinceEpoch());
+    QJsonObject found;
+    for (auto it = state.foundOnNAS.begin(); it != state.foundOnNAS.end(); ++it)
+        for (const auto &[kind, name] : foundStates)
+            if (kind == it.value())
+                found.insert(it.key(), QString::fromLatin1(name));
+    object.insert(QStringLiteral("foundOnNAS"), found);
+    if (state.edlContent) {
+        object.insert(QStringLiteral("edlContent"),
+                      QString::fromLatin1(state.edlContent->toBase64()));
+        object.insert(QStringLiteral("edlChanges"), state.edlChanges);
+    }
+    object.insert(QStringLiteral("maybeSubmitted"), state.maybeSubmitted);
+    object.insert(QStringLiteral("originalsPending"), state.originalsPending);
+    object.insert(QStringLiteral("originalsOutcome"),
+                  QJsonArray::fromStringList(state.originalsOutcome));
     return StrictJSON::bytes(object);
 }
 
@@ -124,6 +150,22 @@ std::optional<RunState> read(const QByteArray &json)
     state.submissionNumber = reader.optionalInteger(QLatin1StringView("submissionNumber"));
     if (const auto at = reader.optionalInteger(QLatin1StringView("submittedAt")))
         state.submittedAt = QDateTime::fromMSecsSinceEpoch(*at);
+    if (const auto edl = reader.optionalString(QLatin1StringView("edlContent"))) {
+        auto decoded = QByteArray::fromBase64Encoding(edl->toLatin1(),
+                                                      QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            return std::nullopt;
+        const auto changes = reader.optionalInteger(QLatin1StringView("edlChanges"));
+        if (!changes)
+            return std::nullopt;
+        state.edlContent = *decoded;
+        state.edlChanges = *changes;
+    }
+    state.maybeSubmitted = reader.optionalBool(QLatin1StringView("maybeSubmitted")).value_or(false);
+    state.originalsPending =
+        reader.optionalBool(QLatin1StringView("originalsPending")).value_or(false);
+    state.originalsOutcome =
+        reader.optionalStrings(QLatin1StringView("originalsOutcome")).value_or(QStringList());
     const QJsonValue files = top->value(QLatin1StringView("files"));
     const auto list = StrictJSON::listOf<DroppedFile>(files.toArray(), fileFrom);
     if (!reader.ok() || !reel || !files.isArray() || !list || state.key.isEmpty() ||
@@ -151,6 +193,19 @@ std::optional<RunState> read(const QByteArray &json)
         if (!it.value().isObject() || !digest.isString() || !onNAS)
             return std::nullopt;
         state.verified.insert(it.key(), {digest.toString(), *onNAS});
+    }
+    const QJsonValue found = top->value(QLatin1StringView("foundOnNAS"));
+    if (!found.isUndefined() && !found.isObject())
+        return std::nullopt;
+    const QJsonObject foundObject = found.toObject();
+    for (auto it = foundObject.begin(); it != foundObject.end(); ++it) {
+        const auto known =
+            std::find_if(std::begin(foundStates), std::end(foundStates), [&](const auto &entry) {
+                return it.value().toString() == QLatin1StringView(entry.second);
+            });
+        if (known == std::end(foundStates))
+            return std::nullopt;
+        state.foundOnNAS.insert(it.key(), known->first);
     }
     return state;
 }

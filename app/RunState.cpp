@@ -3,10 +3,23 @@
 #include "core/naming/Naming.h"
 
 #include <QFile>
+#include <QSet>
 
 #include <algorithm>
 
 namespace tessera {
+
+void relocateFiles(QList<DroppedFile> &files, std::optional<QUrl> &edl,
+                   const QList<std::pair<QUrl, QUrl>> &moves)
+{
+    for (const auto &[from, to] : moves) {
+        for (DroppedFile &file : files)
+            if (CopyPlanner::samePath(file.url, from))
+                file.url = to;
+        if (edl && CopyPlanner::samePath(*edl, from))
+            edl = to;
+    }
+}
 
 std::optional<QString> RunState::finalName(const DroppedFile &file) const
 {
@@ -28,7 +41,9 @@ QList<CopyItem> RunState::items(bool withEDLContent) const
             result << CopyItem{file.url, *name, std::nullopt};
     if (edl) {
         CopyItem item{*edl, edlName(), std::nullopt};
-        if (withEDLContent)
+        if (withEDLContent && edlContent)
+            item.content = edlContent;
+        else if (withEDLContent)
             if (const auto rewritten = rewrittenEDL())
                 item.content = rewritten->data;
         result << item;
@@ -68,8 +83,8 @@ QList<FileRow> RunState::rows() const
                         0,
                         std::nullopt};
     if (edl) {
-        const auto rewritten = rewrittenEDL();
-        const qint64 changed = rewritten ? rewritten->changed : 0;
+        const auto rewritten = edlContent ? std::nullopt : rewrittenEDL();
+        const qint64 changed = edlContent ? edlChanges : rewritten ? rewritten->changed : 0;
         const QString detail =
             changed == 0   ? QStringLiteral("clip names unchanged")
             : changed == 1 ? QStringLiteral("1 clip name updated to the new names")
@@ -91,6 +106,33 @@ void RunState::stampFiles()
     for (const QUrl &url : std::as_const(urls))
         stamps.insert(CopyPlanner::standardizedPath(url),
                       FileStamp::of(url).value_or(FileStamp::unknown()));
+    const auto rewritten = rewrittenEDL();
+    edlContent = rewritten ? std::optional(rewritten->data) : std::nullopt;
+    edlChanges = rewritten ? rewritten->changed : 0;
+}
+
+void RunState::relocate(const QList<std::pair<QUrl, QUrl>> &moves)
+{
+    relocateFiles(files, edl, moves);
+    for (const auto &[from, to] : moves) {
+        // A rename keeps the size and the modification time.
+        const QString old = CopyPlanner::standardizedPath(from);
+        if (stamps.contains(old))
+            stamps.insert(CopyPlanner::standardizedPath(to), stamps.take(old));
+    }
+}
+
+bool RunState::handsIn(const QList<QUrl> &urls) const
+{
+    QSet<QString> given;
+    for (const QUrl &url : urls)
+        given.insert(CopyPlanner::standardizedPath(url));
+    QSet<QString> own;
+    for (const DroppedFile &file : files)
+        own.insert(CopyPlanner::standardizedPath(file.url));
+    if (edl)
+        own.insert(CopyPlanner::standardizedPath(*edl));
+    return given == own;
 }
 
 std::optional<QString> RunState::firstChangedFile() const

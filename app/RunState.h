@@ -7,15 +7,22 @@
 #include "core/reelcheck/SlackUser.h"
 #include "core/reelcheck/WireRecords.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <optional>
+#include <utility>
 
 namespace tessera {
+
+// The files and the EDL that were renamed on this computer point at their new names.
+void relocateFiles(QList<DroppedFile> &files, std::optional<QUrl> &edl,
+                   const QList<std::pair<QUrl, QUrl>> &moves);
 
 // One copy-and-submit run as a plain value: what was handed in and how, the version and the key
 // it goes under, what is already verified on the NAS, and what the service answered. Everything a
@@ -46,9 +53,21 @@ struct RunState
     EditorIdentity::Identity editor;
     // The files verified on the NAS, by final name.
     QMap<QString, Verified> verified;
+    // The files the plan found on the NAS, already there or renamed there, by final name.
+    QMap<QString, FileState> foundOnNAS;
+    // The EDL as "Copy and submit" rewrote it and how many clip names that changed: once the
+    // originals are renamed, the editor's EDL no longer gives either.
+    std::optional<QByteArray> edlContent;
+    qint64 edlChanges = 0;
+    // A submission request went out under the key and no answer said whether the service has it.
+    bool maybeSubmitted = false;
     std::optional<QString> submissionID;
     std::optional<qint64> submissionNumber;
     std::optional<QDateTime> submittedAt;
+    // The service has the submission and the editor's files still wait to be renamed.
+    bool originalsPending = false;
+    // What became of the editor's files once they were renamed.
+    QStringList originalsOutcome;
 
     // The name a file gets on the NAS; none for a file without a surface.
     std::optional<QString> finalName(const DroppedFile &file) const;
@@ -62,8 +81,12 @@ struct RunState
     // The rows of the copy step before anything happened: movies in surface order, then the EDL.
     QList<FileRow> rows() const;
     SubmissionRequest request() const;
-    // Takes the stamps of the dropped files and the EDL as they are now.
+    // Takes the stamps of the dropped files and the EDL, and the EDL's rewrite, as they are now.
     void stampFiles();
+    // The editor's files were renamed: the run follows them.
+    void relocate(const QList<std::pair<QUrl, QUrl>> &moves);
+    // The files given are this run's dropped files and EDL, no more and no fewer, in any order.
+    bool handsIn(const QList<QUrl> &urls) const;
     // The name of the first dropped file (or the EDL) that is missing or differs from its stamp.
     std::optional<QString> firstChangedFile() const;
 

@@ -57,6 +57,7 @@ void Verdict::reset()
 {
     stop();
     m_healthTask.cancel();
+    m_readingHealth = false;
     m_number.reset();
     m_submittedAt.reset();
     m_finishedAt.reset();
@@ -64,7 +65,7 @@ void Verdict::reset()
     setHealth(std::nullopt);
 }
 
-void Verdict::show(const SubmissionStatus &status, const QDateTime &submittedAt,
+void Verdict::show(const SubmissionStatus &status, const std::optional<QDateTime> &submittedAt,
                    const std::optional<QDateTime> &finishedAt)
 {
     m_number = status.number;
@@ -75,7 +76,9 @@ void Verdict::show(const SubmissionStatus &status, const QDateTime &submittedAt,
 
 void Verdict::checkHealth()
 {
-    m_healthTask.cancel();
+    if (m_readingHealth)
+        return;
+    m_readingHealth = true;
     m_healthTask = Task::with(m_service);
     readHealth(this, m_healthTask);
 }
@@ -85,6 +88,7 @@ QCoro::Task<> Verdict::readHealth(QPointer<Verdict> self, Task task)
     const Result<Health> health = co_await task.api.health();
     if (!alive(self, task))
         co_return;
+    self->m_readingHealth = false;
     if (health) {
         self->setHealth(health.value());
         Q_EMIT self->serviceReached(true);
@@ -115,6 +119,13 @@ QCoro::Task<> Verdict::poll(QPointer<Verdict> self, Task task, QString id)
                 Q_EMIT self->concluded();
                 co_return;
             }
+        } else if (const auto *http = status.error().as<APIError::Http>();
+                   http && http->statusCode == 404) {
+            // The service answered, and no longer has the submission: asking again won't help.
+            Q_EMIT self->serviceReached(true);
+            self->setPollTrouble(false);
+            Q_EMIT self->forgotten();
+            co_return;
         } else {
             self->setPollTrouble(true);
         }

@@ -47,10 +47,11 @@ public:
     void stop();
     // Stops and forgets the submission and the health.
     void reset();
-    // Reads the service's health beside the run or the polling, without holding either up.
+    // Reads the service's health beside the run or the polling, without holding either up; a
+    // read still under way is let finish rather than started again.
     void checkHealth();
     // Shows a submission as it is given.
-    void show(const SubmissionStatus &status, const QDateTime &submittedAt,
+    void show(const SubmissionStatus &status, const std::optional<QDateTime> &submittedAt,
               const std::optional<QDateTime> &finishedAt);
 
     QString status() const { return m_submission ? m_submission->status : QString(); }
@@ -68,6 +69,8 @@ Q_SIGNALS:
     void healthChanged();
     // A final status arrived.
     void concluded();
+    // The service answered that it does not know the submission; following it has stopped.
+    void forgotten();
     void serviceReached(bool reached);
 
 private:
@@ -87,6 +90,7 @@ private:
     std::optional<Health> m_health;
     Task m_poll;
     Task m_healthTask;
+    bool m_readingHealth = false;
 };
 
 } // namespace tessera

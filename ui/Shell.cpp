@@ -56,8 +56,7 @@ QQuickWindow *Shell::window() const
 void Shell::start(const QList<QUrl> &pending)
 {
     m_model.restoreRun();
-    if (!pending.isEmpty())
-        m_model.add(pending);
+    m_model.openAtStart(pending);
     m_model.loadDemoIfAsked();
     if (!m_model.isDemo())
         m_model.identity()->loadSlackUsers();

@@ -32,7 +32,8 @@ public:
 
     // What the window's first showing does, in this order: a run kept from before Tessera was
     // closed is taken up, the files that were opened on the application go to the model (as if
-    // dropped on the window), then demo mode when asked for, else the Slack user list.
+    // dropped on the window, or held while the kept run is shown), then demo mode when asked for,
+    // else the Slack user list.
     void start(const QList<QUrl> &pending);
 
     // Files opened on the running application (another launch, the desktop): the window comes to

@@ -5,6 +5,8 @@
 #include "app/RunRecord.h"
 #include "tests/app/ModelFixture.h"
 
+#include <QJsonDocument>
+
 #include <thread>
 
 using namespace tessera;
@@ -36,6 +38,97 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(run.phaseKind(), Phase::Kind::finished, 30000);
         QVERIFY(phases.contains(Phase::Kind::confirming));
         QCOMPARE(f.submissions().size(), 1);
+    }
+
+    // Every answer to the submission is lost though the stand-in got it: the run can't tell, and
+    // says so again at the next start; "Try again" sends the same key, which the stand-in answers
+    // with the submission it made.
+    void unansweredSubmissionThenTryAgainAfterARestart()
+    {
+        LossyRelay relay(quint16(f.standIn->base().port()), 5);
+        auto model = f.makeModel(relay.base(), f.nas);
+        f.toConfirm(*model,
+                    {f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1 surtitles.mov"))});
+        model->intake()->setSurface(model->intake()->files().first().id,
+                                    QStringLiteral("surtitles"));
+        model->startCopy();
+        QTRY_COMPARE_WITH_TIMEOUT(model->run()->phaseKind(), Phase::Kind::failed, 30000);
+        const QString unsure = QStringLiteral("Your files are safely on the NAS, but Tessera "
+                                              "couldn't tell whether VX9 got the submission.");
+        QVERIFY2(model->run()->failureMessage().startsWith(unsure),
+                 qPrintable(model->run()->failureMessage()));
+        const QString key = model->run()->state().key;
+        model.reset();
+
+        model = f.makeModel(relay.base(), f.nas);
+        model->restoreRun();
+        CopyRun &run = *model->run();
+        QVERIFY2(run.failureMessage().startsWith(unsure), qPrintable(run.failureMessage()));
+        run.run();
+        QTRY_COMPARE_WITH_TIMEOUT(run.phaseKind(), Phase::Kind::finished, 20000);
+        QCOMPARE(run.state().key, key);
+        const QJsonArray listed = f.submissions();
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(listed.first()[u"id"].toString(), run.state().submissionID.value_or(QString()));
+        QCOMPARE(f.standIn->output().count("POST /api/submissions 201"), 1);
+    }
+
+    // The service loses a submission whose originals were still to be renamed when Tessera was
+    // closed: the next start shows the rows as they were, renames the originals, says that VX9
+    // doesn't know the submission any more, and "Submit again" makes one new submission under a
+    // new key from the renamed files, copying nothing.
+    void keptRunOutlivesTheServiceForgettingIt()
+    {
+        auto model = f.makeModel();
+        const QString edl = QDir(f.editorFolder).filePath(QStringLiteral("cut.edl"));
+        QFile file(edl);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("TITLE: Halcyon\n001  AX  V  C  00:00:00:00 00:00:01:00\n"
+                   "* FROM CLIP NAME: 00_TST_Reel1 surtitles.mov\n");
+        file.close();
+        f.toConfirm(*model,
+                    {f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1 surtitles.mov")),
+                     QUrl::fromLocalFile(edl)});
+        model->intake()->setSurface(model->intake()->files().first().id,
+                                    QStringLiteral("surtitles"));
+        model->confirmation()->setRenameOriginals(false);
+        model->startCopy();
+        QTRY_COMPARE_WITH_TIMEOUT(model->run()->phaseKind(), Phase::Kind::finished, 20000);
+        RunState kept = model->run()->state();
+        const QList<FileRow> rows = model->run()->rows();
+        const QString day = f.dayFolder(*model);
+        QMap<QString, FileIdentity> placed;
+        for (const QString &name : filesBelow(day))
+            placed.insert(name, identityOf(day + u'/' + name));
+        QCOMPARE(placed.size(), 2);
+        model.reset();
+
+        const QString port = QString::number(f.standIn->base().port());
+        f.standIn.reset();
+        f.standIn = std::make_unique<StandIn>(f.drop, QString::fromLatin1(accessKey),
+                                              QStringLiteral("127.0.0.1:") + port);
+        kept.renameOriginals = true;
+        kept.originalsPending = true;
+        QSettings(f.settingsFile(), QSettings::IniFormat)
+            .setValue("runInProgress", QString::fromUtf8(RunRecord::write(kept)));
+        model = f.makeModel();
+        model->restoreRun();
+        CopyRun &run = *model->run();
+        QCOMPARE(run.rows(), rows);
+        QCOMPARE(rows.last().detail, u"1 clip name updated to the new names");
+        QTRY_VERIFY_WITH_TIMEOUT(run.isForgotten(), 10000);
+        QVERIFY(run.failureMessage().startsWith(u"VX9 doesn't know this submission any more"));
+        QCOMPARE(run.originalsOutcome(),
+                 QStringList{QStringLiteral("Renamed 2 originals to match the NAS.")});
+        QVERIFY(QFile::exists(f.editorFolder + u'/' + rows.first().finalName));
+
+        run.run();
+        QTRY_COMPARE_WITH_TIMEOUT(run.phaseKind(), Phase::Kind::finished, 20000);
+        QVERIFY(run.state().key != kept.key);
+        QCOMPARE(f.submissions().size(), 1);
+        for (auto it = placed.begin(); it != placed.end(); ++it)
+            QCOMPARE(identityOf(day + u'/' + it.key()), it.value());
+        QCOMPARE(run.rows().first().state, FileState::alreadyThere);
     }
 
     // Down at submit, then "Try again": the same key, nothing copied twice, one submission.
@@ -139,15 +232,38 @@ private Q_SLOTS:
         state.note = QStringLiteral("line\nbreak");
         state.editor = {QStringLiteral("Kit Orr"), QStringLiteral("U7")};
         state.verified.insert(QStringLiteral("n.mov"), {QString(64, u'a'), FileStamp::unknown()});
+        state.newEDL = true;
+        state.renameOriginals = false;
+        state.foundOnNAS.insert(QStringLiteral("m.mov"), FileState::renamed);
+        state.foundOnNAS.insert(QStringLiteral("t.mov"), FileState::alreadyThere);
+        state.edlContent = QByteArray("TITLE: \xe9t\xe9\0\n", 10);
+        state.edlChanges = 3;
+        state.maybeSubmitted = true;
         state.submissionID = QStringLiteral("recS");
         state.submissionNumber = 12;
         state.submittedAt = QDateTime::fromMSecsSinceEpoch(1765000000000);
+        state.originalsPending = true;
+        state.originalsOutcome = {QStringLiteral("Renamed 1 original to match the NAS.")};
         const QByteArray json = RunRecord::write(state);
         QCOMPARE(RunRecord::read(json), state);
+
+        // A run kept before the later fields is taken up as it was then.
+        QJsonObject older = QJsonDocument::fromJson(json).object();
+        for (const char *later : {"foundOnNAS", "edlContent", "edlChanges", "maybeSubmitted",
+                                  "originalsPending", "originalsOutcome"})
+            older.remove(QLatin1StringView(later));
+        RunState before = state;
+        before.foundOnNAS.clear();
+        before.edlContent.reset();
+        before.edlChanges = 0;
+        before.maybeSubmitted = before.originalsPending = false;
+        before.originalsOutcome.clear();
+        QCOMPARE(RunRecord::read(QJsonDocument(older).toJson()), before);
         for (const QByteArray &damaged :
              {json.left(json.size() / 2), QByteArray(json).replace("\"format\":1", "\"format\":0"),
               QByteArray(json).replace("\"2612071848\"", "2612071848"),
-              QByteArray(json).replace("\"proxy\":2", "\"proxy\":3"), QByteArray("[]")})
+              QByteArray(json).replace("\"proxy\":2", "\"proxy\":3"),
+              QByteArray(json).replace("\"renamed\"", "\"copied\""), QByteArray("[]")})
             QVERIFY2(!RunRecord::read(damaged), damaged.constData());
     }
 
@@ -181,6 +297,28 @@ private Q_SLOTS:
         QCOMPARE(identityOf(day + u'/' + first), before);
         QCOMPARE(filesBelow(day).size(), 2);
         QCOMPARE(f.submissions().size(), 1);
+    }
+
+    // A different file under a final name stops the run with the planner's sentence, before
+    // anything is copied, and stays as it was.
+    void differentFileUnderTheFinalNameStopsTheRun()
+    {
+        auto model = f.makeModel();
+        f.toConfirm(*model,
+                    {f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1 surtitles.mov"))});
+        model->intake()->setSurface(model->intake()->files().first().id,
+                                    QStringLiteral("surtitles"));
+        const QString name = *model->confirmation()->finalName(model->intake()->files().first());
+        QVERIFY(QDir().mkpath(f.dayFolder(*model)));
+        QFile other(f.dayFolder(*model) + u'/' + name);
+        QVERIFY(other.open(QIODevice::WriteOnly) && other.write("someone else's") == 14);
+        other.close();
+        model->startCopy();
+        QTRY_COMPARE_WITH_TIMEOUT(model->run()->phaseKind(), Phase::Kind::failed, 20000);
+        QCOMPARE(model->run()->failureMessage(), CopyPlanError::nameTaken(name).description());
+        QCOMPARE(contents(other.fileName()), QByteArray("someone else's"));
+        QCOMPARE(filesBelow(f.dayFolder(*model)), QStringList{name});
+        QCOMPARE(f.submissions().size(), 0);
     }
 
     // A share without the drop folder stops the run with its sentence and is left as it was.

@@ -24,6 +24,10 @@ private Q_SLOTS:
         QCOMPARE(help.messageLength(), 1000);
         QVERIFY(help.canSend() && !help.messageTooLong());
         QVERIFY(help.contextLines().contains(u"Step: Drop"));
+        // The counter counts the text as typed; what may be sent is the trimmed text.
+        help.setMessage(QStringLiteral("hi") + QString(999, u' '));
+        QCOMPARE(help.messageLength(), 1001);
+        QVERIFY(help.messageTooLong() && help.canSend());
         help.setMessage(QStringLiteral("\n  The copy stalls.  \n"));
         help.send();
         QTRY_COMPARE(help.stateKind(), HelpState::Kind::sent);

@@ -26,14 +26,18 @@ from window import Failure, Window, poll  # noqa: E402
 LAST_VERSION = "9906301158"
 ALL_GOOD = "All good. The reel is ready for QLab."
 CLOSED = "Tessera was closed before the reel was submitted."
+UNSURE = ("Your files are safely on the NAS, but Tessera couldn't tell whether VX9 got the "
+          "submission.")
+FORGOTTEN = "VX9 doesn't know this submission any more"
 
 
 class Row:
     """The files of one row on the editor's disk, the NAS, the stand-in, and Tessera's starts."""
 
     def __init__(self, tessera, service, big=512 << 20, relay=False, nas=None, nas_url=None,
-                 fixed_stamp=True):
+                 fixed_stamp=True, rename=False):
         self.tessera = tessera
+        self.rename = rename
         self.work = tempfile.mkdtemp(prefix="tessera-faults-")
         self.nas_root = nas or os.path.join(self.work, "nas")
         self.drop = os.path.join(self.nas_root, "Halcyon_Drop", "Reels")
@@ -61,7 +65,8 @@ class Row:
         self.env = write_settings(
             self.work, apiBase=(self.relay or self.stand_in).base,
             nasURL=nas_url or "file://" + self.nas_root, editorName="Mira Lantz", slackUserID="U0MIRA01",
-            slackUserRealName="Mira Lantz", renameOriginalsDefaultOn="false",
+            slackUserRealName="Mira Lantz",
+            renameOriginalsDefaultOn="true" if rename else "false",
             **({"lastVersion": LAST_VERSION} if fixed_stamp else {}))
         self.windows = []
 
@@ -99,10 +104,11 @@ class Row:
         poll("the check of the files", lambda: "CHECKING FILES" not in w.names(), 30 * SCALE)
         return w
 
-    def reopen(self, sentence=CLOSED):
-        """A new start of Tessera without files, as after a crash: it shows the run it kept."""
+    def reopen(self, sentence=CLOSED, files=()):
+        """A new start of Tessera, as after a crash, without files or with the files given (as
+        `tessera FILE...`): it shows the run it kept."""
         log = os.path.join(self.work, "tessera-%d.log" % len(self.windows))
-        w = Window(self.tessera, [], self.env, log)
+        w = Window(self.tessera, list(files), self.env, log)
         self.windows.append(w)
         w.find(sentence, "label", 20 * SCALE, exact=False)
         return w
@@ -208,10 +214,48 @@ def killed_and_restarted(row, stop_at, quit=False):
     row.set_setting("lastVersion", LAST_VERSION)
     w = row.reopen()
     w.press("Try again")
+    if row.rename:
+        w.find("Renamed 3 originals to match the NAS.", "label", 90 * SCALE)
     row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "COPIED", row.EDL: "COPIED"})
     check(sorted(f for f in os.listdir(row.day) if not f.endswith(".partial")) ==
           sorted(row.expected), "the day folder holds %s" % os.listdir(row.day))
+    if row.rename:
+        check(sorted(os.listdir(row.editor)) == sorted(row.expected),
+              "the editor's folder holds %s" % os.listdir(row.editor))
     row.stand_in.check_one_per_key(1)
+
+
+def kill_copy_same_files(row):
+    """SIGKILL mid-copy, then Tessera opened again with the same files: the kept run carries on
+    as after a start without files, under its version, and copies the awall movie only once."""
+    w = row.start()
+    mid_copy(row, w)
+    row.kill(w)
+    row.set_setting("lastVersion", LAST_VERSION)
+    w = row.reopen(files=[row.awall, row.bwall, row.edl])
+    placed = identities(row)
+    check(not [n for n in w.names() if "you opened" in n], "the files are said to wait")
+    w.press("Try again")
+    row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "COPIED", row.EDL: "COPIED"})
+    check(identities(row)[row.AWALL] == placed[row.AWALL], "the awall copy was made again")
+    row.stand_in.check_one_per_key(1)
+
+
+def kill_copy_other_files(row):
+    """SIGKILL mid-copy, then Tessera opened again with another set of files: the kept run is
+    shown and the files wait, said in one line; "Start over" takes them in."""
+    w = row.start()
+    mid_copy(row, w)
+    row.kill(w)
+    w = row.reopen(files=[row.awall])
+    w.find("The file you opened is added once you are done with this reel.", "label")
+    w.find(row.BWALL, "label")
+    w.press("Start over")
+    w.find("1 file", "label", 10 * SCALE)
+    w.find("tst awall.mov", "label", exact=False)
+    with open(os.path.join(row.work, "config", "Kestrel", "Tessera.conf")) as f:
+        check("runInProgress" not in f.read(), "the kept run stays after Start over")
+    check(w.close() == 0, "Tessera did not quit cleanly")
 
 
 def bwall_growing(row):
@@ -266,7 +310,7 @@ def kill_submit(row):
     check(row.nas.check(row.expected) == sorted(row.expected), "the NAS lacks a file")
     row.stand_in.check_one_per_key(1)
     placed = identities(row)
-    w = row.reopen()
+    w = row.reopen(UNSURE)
     w.press("Try again")
     row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "ALREADY THERE",
                    row.EDL: "ALREADY THERE"})
@@ -285,6 +329,27 @@ def kill_waiting(row):
     w = row.reopen(ALL_GOOD)
     row.finish(w, {row.AWALL: "COPIED", row.BWALL: "COPIED", row.EDL: "COPIED"})
     row.stand_in.check_one_per_key(1)
+
+
+def service_forgets(row):
+    """The stand-in started again without its state while Tessera waits for the verdict: the next
+    status request meets "not found", the window says VX9 doesn't know the submission any more,
+    and "Submit again" makes one new submission from the files already on the NAS."""
+    row.relay.hold("GET /api/submissions/")
+    w = row.start()
+    w.find("Submitted. The reel check on VX9 is looking at it.", "label", 90 * SCALE, exact=False)
+    placed = identities(row)
+    row.stand_in.kill()
+    os.remove(row.stand_in.state)
+    row.stand_in.start()
+    row.relay.drop()
+    # The held request ends unanswered; the next one, a poll cycle (5 s) later, is not found.
+    w.find(FORGOTTEN, "label", 5 + 3 * SCALE, exact=False)
+    w.press("Submit again")
+    row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "ALREADY THERE",
+                   row.EDL: "ALREADY THERE"})
+    row.stand_in.check_one_per_key(1)
+    check(identities(row) == placed, "files on the NAS were touched")
 
 
 def damaged_run(row):
@@ -458,12 +523,15 @@ def row_test(row_function, nas=None, **options):
 
 
 ROWS = {
-    "kill-copy": row_test(kill_copy, fixed_stamp=False),
+    "kill-copy": row_test(kill_copy, fixed_stamp=False, rename=True),
     "quit-copy": row_test(quit_copy),
     "kill-readback": row_test(kill_readback),
     "kill-submit": row_test(kill_submit, big=8 << 20, relay=True),
     "kill-waiting": row_test(kill_waiting, big=8 << 20, relay=True),
     "damaged-run": row_test(damaged_run, big=8 << 20),
+    "service-forgets": row_test(service_forgets, big=8 << 20, relay=True),
+    "kill-copy-same-files": row_test(kill_copy_same_files, big=64 << 20, fixed_stamp=False),
+    "kill-copy-other-files": row_test(kill_copy_other_files, big=64 << 20),
     "service-restart": row_test(service_restart, big=8 << 20, relay=True),
     "changed-movie": row_test(changed_movie),
     "smb-share": row_test(smb_share, shared_folder, big=256 << 20,

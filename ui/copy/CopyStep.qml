@@ -49,6 +49,13 @@ Item {
             }
             Message {
                 Layout.fillWidth: true
+                visible: step.app.waitingFiles > 0
+                tone: "muted"
+                text: step.app.waitingFiles === 1 ? "The file you opened is added once you are done with this reel."
+                      : "The " + step.app.waitingFiles + " files you opened are added once you are done with this reel."
+            }
+            Message {
+                Layout.fillWidth: true
                 visible: step.run.planningLine.length > 0
                 tone: "muted"
                 text: step.run.planningLine + "…"
@@ -158,7 +165,7 @@ Item {
             }
             SquareButton {
                 visible: step.phase === Phase.Failed && step.run.canTryAgain
-                text: "Try again"
+                text: step.run.forgotten ? "Submit again" : "Try again"
                 primary: true
                 onClicked: step.run.run()
             }
