@@ -67,6 +67,7 @@ B.ApplicationWindow {
         }
         B.Menu {
             title: "&File"
+            delegate: menuEntry
             B.Action {
                 text: "&Add Files…"
                 shortcut: StandardKey.Open
@@ -81,22 +82,28 @@ B.ApplicationWindow {
         }
         B.Menu {
             title: "&Help"
+            delegate: menuEntry
             B.Action {
                 text: "&About Tessera"
                 onTriggered: about.open()
             }
-            // Updates come from the package manager.
-            B.Action {
-                text: "Check for &Updates…"
-                enabled: false
-            }
+        }
+    }
+    // A menu's entry, read out without the mnemonic's ampersand.
+    Component {
+        id: menuEntry
+        B.MenuItem {
+            Accessible.name: text.replace("&", "")
         }
     }
 
     ContentView {
+        id: content
         anchors.fill: parent
         model: window.model
     }
+    // A sheet or menu that closed leaves the keyboard to the window itself: the step takes it.
+    onActiveFocusItemChanged: if (activeFocusItem === contentItem) content.settleFocus()
 
     onClosing: (close) => {
         if (window.model.quitNeedsConfirmation && !window.quitConfirmed) {
@@ -123,7 +130,11 @@ B.ApplicationWindow {
         fileMode: FileDialog.OpenFiles
         nameFilters: ["Reel files (*.mov *.MOV *.edl *.EDL)"]
         acceptLabel: "Add"
-        onAccepted: window.model.add(selectedFiles)
+        onAccepted: {
+            window.model.add(selectedFiles)
+            content.settleFocus()
+        }
+        onRejected: content.settleFocus()
     }
 
     Connections {
@@ -145,7 +156,9 @@ B.ApplicationWindow {
         title: "Tessera"
         standardButtons: B.Dialog.Close
         TextLine {
+            // Updates come with the system's own software updates: there is no update check here.
             text: "Sends Halcyon reels to the reel check.\nVersion " + Qt.application.version
+                  + "\nUpdates come with your system's software updates."
             color: Theme.ink
             font.pixelSize: 13
         }

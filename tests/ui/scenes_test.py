@@ -12,9 +12,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from window import Failure, Window, poll  # noqa: E402
-
-SCALE = float(os.environ.get("TESSERA_TEST_TIME_SCALE", "1"))
+from window import SCALE, Failure, Window, poll  # noqa: E402
 HERE = os.path.dirname(os.path.abspath(__file__))
 SIZES = {"default": (760, 680), "minimum": (700, 600)}
 SURFACES = ["awall", "bwall", "cwall", "dwall", "floor", "surtitles"]

@@ -9,6 +9,10 @@ Rectangle {
 
     implicitHeight: 4
     color: Theme.line
+    // What assistive technology reads as the bar's value.
+    readonly property int value: percent
+    readonly property int minimumValue: 0
+    readonly property int maximumValue: 100
     Accessible.role: Accessible.ProgressBar
     Accessible.name: percent + " percent"
     Rectangle {

@@ -4,4 +4,5 @@ import QtQuick
 Text {
     Accessible.role: Accessible.StaticText
     Accessible.name: text
+    Accessible.focusable: false
 }
