@@ -115,6 +115,7 @@ def main():
                 try:
                     for text, exact in KEY_TEXTS[scene]:
                         w.shows(text, 20 * SCALE, exact)
+                    w.check_names(same={"File", "Help"})
                     # The sizes are the content's; the menu bar comes on top.
                     menu = w.app.getChildAtIndex(0).queryComponent().getExtents(0)[3] - 680
                     order = ["default", "minimum"] if scheme == "light" else ["minimum", "default"]
@@ -131,7 +132,7 @@ def main():
                         # Quitting mid-copy asks first; "Keep copying" keeps the window.
                         w.focus()
                         w.key("ctrl+q")
-                        w.find("Tessera is still copying", "label")
+                        w.find("Tessera is still copying", "dialog")
                         w.press("Keep copying")
                         w.gone("Tessera is still copying")
                         w.focus()
