@@ -66,36 +66,39 @@ B.ApplicationWindow {
             color: Theme.panel
         }
         B.Menu {
+            id: fileMenu
             title: "&File"
-            delegate: menuEntry
-            B.Action {
-                text: "&Add Files…"
-                shortcut: StandardKey.Open
-                onTriggered: window.model.intake.chooseFiles()
+            // Each entry is read out without the mnemonic's ampersand.
+            B.MenuItem {
+                Accessible.name: "Add Files…"
+                action: B.Action {
+                    text: "&Add Files…"
+                    shortcut: StandardKey.Open
+                    onTriggered: window.model.intake.chooseFiles()
+                }
             }
             B.MenuSeparator {}
-            B.Action {
-                text: "&Quit"
-                shortcut: StandardKey.Quit
-                onTriggered: window.close()
+            B.MenuItem {
+                Accessible.name: "Quit"
+                action: B.Action {
+                    text: "&Quit"
+                    shortcut: StandardKey.Quit
+                    onTriggered: window.close()
+                }
             }
         }
         B.Menu {
+            id: helpMenu
             title: "&Help"
-            delegate: menuEntry
-            B.Action {
+            B.MenuItem {
                 text: "&About Tessera"
+                Accessible.name: "About Tessera"
                 onTriggered: about.open()
             }
         }
     }
-    // A menu's entry, read out without the mnemonic's ampersand.
-    Component {
-        id: menuEntry
-        B.MenuItem {
-            Accessible.name: text.replace("&", "")
-        }
-    }
+    PopupName { popup: fileMenu; name: "File" }
+    PopupName { popup: helpMenu; name: "Help" }
 
     ContentView {
         id: content

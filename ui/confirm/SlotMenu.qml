@@ -71,6 +71,10 @@ Row {
             menu.popup(opener, 0, opener.height)
         }
     }
+    PopupName {
+        popup: menu
+        name: menu.title
+    }
     B.Menu {
         id: menu
         title: "Surface of " + slot.fileName
@@ -84,6 +88,8 @@ Row {
                 checkable: true
                 checked: modelData.surface === slot.surface
                 Accessible.name: text
+                Accessible.checkable: true
+                Accessible.checked: checked
                 Accessible.onPressAction: if (enabled) triggered()
                 onTriggered: {
                     slot.intake.setSurface(slot.fileID, modelData.surface)
