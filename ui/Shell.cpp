@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/BuildInfo.h"
+#include "ui/ProgressAccessible.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -44,6 +45,7 @@ void Shell::prepareApplication()
 
 bool Shell::open()
 {
+    ProgressAccessible::install();
     m_engine = std::make_unique<QQmlApplicationEngine>();
     // The modules' qmldir files are in the resources, under their URIs.
     m_engine->addImportPath(QStringLiteral("qrc:/"));

@@ -116,6 +116,12 @@ def main():
                     for text, exact in KEY_TEXTS[scene]:
                         w.shows(text, 20 * SCALE, exact)
                     w.check_names(same={"File", "Help"})
+                    if scene == "copying":
+                        # The bar gives its value to a screen reader, not only its name.
+                        bar = w.find("39 percent", "progress bar").queryValue()
+                        if round(bar.currentValue) != 39 or bar.maximumValue != 100:
+                            raise Failure("the progress bar's value is %s of %s"
+                                          % (bar.currentValue, bar.maximumValue))
                     # The sizes are the content's; the menu bar comes on top.
                     menu = w.app.getChildAtIndex(0).queryComponent().getExtents(0)[3] - 680
                     order = ["default", "minimum"] if scheme == "light" else ["minimum", "default"]
