@@ -21,7 +21,6 @@ Item {
     clip: true
     Accessible.role: Accessible.StaticText
     Accessible.name: fullName
-    Accessible.focusable: false
     Row {
         id: runs
         visible: diff.fits

@@ -10,7 +10,6 @@ Item {
     height: 1
     Accessible.role: Accessible.AlertMessage
     Accessible.name: text
-    Accessible.focusable: false
     onTextChanged: {
         visible = false
         if (text.length > 0)

@@ -11,5 +11,4 @@ Text {
     elide: Text.ElideRight
     Accessible.role: Accessible.StaticText
     Accessible.name: text.toUpperCase()
-    Accessible.focusable: false
 }

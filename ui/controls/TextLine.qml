@@ -4,5 +4,4 @@ import QtQuick
 Text {
     Accessible.role: Accessible.StaticText
     Accessible.name: text
-    Accessible.focusable: false
 }
