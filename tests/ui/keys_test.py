@@ -5,7 +5,7 @@ list, "Not you?" and back, the reel from its search, a surface from its menu, th
 Tab, Return on a focused Back (back to the first step, nothing copied or renamed), then Return in
 the reel search to "All good". On every step each control a person acts on has a name of its own,
 and the keyboard is always somewhere. A screen reader that listened and went must not make the
-quit crash. Fails on any QML warning in Tessera's output.
+quit crash. Fails on any QML warning in Tessera's output. Inside wayland.sh, the same on Wayland.
     keys_test.py TESSERA SERVICE"""
 
 import os
@@ -46,6 +46,8 @@ def main():
     stand_in = StandIn(service, drop, work)
     env = write_settings(work, apiBase=stand_in.base, nasURL="file://" + os.path.dirname(
         os.path.dirname(drop)))
+    if os.environ.get("TESSERA_TEST_WAYLAND"):
+        env["QT_QPA_PLATFORM"] = "wayland"  # in wayland.sh's compositor, not through XWayland
     w = Window(tessera, [awall, titles], env, os.path.join(work, "tessera.log"))
     try:
         subprocess.run(["/usr/bin/python3", "-c", LISTENER], check=True, timeout=30 * SCALE)
