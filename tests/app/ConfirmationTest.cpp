@@ -59,6 +59,7 @@ private Q_SLOTS:
         QCOMPARE(confirmation.submitBlockerText(),
                  u"3 files point at the same surface. Give each file a surface of its own.");
         intake.remove(intake.files().at(2));
+        QTRY_VERIFY(!intake.checkingFiles());
         intake.setSurface(intake.files().at(1).id, QString());
         QCOMPARE(confirmation.submitBlockerText(), u"Pick a surface for every file.");
         intake.remove(intake.files().at(1));
