@@ -237,8 +237,12 @@ std::optional<QString> Confirmation::submitBlocker() const
     const Derived &d = derived();
     if (!d.slotCheck.unassigned.isEmpty())
         return QStringLiteral("Pick a surface for every file.");
-    if (!d.slotCheck.conflicts.isEmpty())
+    if (const qsizetype clashing = d.slotCheck.conflicts.size(); clashing == 2)
         return QStringLiteral("Two files point at the same surface. Change one of them.");
+    else if (clashing > 2)
+        return QStringLiteral(
+                   "%1 files point at the same surface. Give each file a surface of its own.")
+            .arg(clashing);
     if (m_intake.checkingFiles())
         return QStringLiteral("Checking the files…");
     const bool anyProblem = std::any_of(d.fileProblems.begin(), d.fileProblems.end(),

@@ -147,4 +147,9 @@ QString Identity::typedName() const
     return Characters::cut(m_userQuery.trimmed(), maxNameLength);
 }
 
+bool Identity::typedNameCut() const
+{
+    return typedName().size() < m_userQuery.trimmed().size();
+}
+
 } // namespace tessera

@@ -26,6 +26,7 @@ class Identity : public QObject
     Q_PROPERTY(QString userQuery READ userQuery WRITE setUserQuery NOTIFY userQueryChanged)
     Q_PROPERTY(QVariantList foundUsers READ foundUsers NOTIFY foundUsersChanged)
     Q_PROPERTY(QString typedName READ typedName NOTIFY userQueryChanged)
+    Q_PROPERTY(bool typedNameCut READ typedNameCut NOTIFY userQueryChanged)
     Q_PROPERTY(QString name READ name NOTIFY nameChanged)
     Q_PROPERTY(bool nameFits READ nameFits NOTIFY nameChanged)
 
@@ -66,6 +67,8 @@ public:
     QVariantList foundUsers() const;
     // The search text as "Use" would take it.
     QString typedName() const;
+    // The search text is longer than a name may be: Use would take only its beginning.
+    bool typedNameCut() const;
 
 Q_SIGNALS:
     void editorChanged();

@@ -54,7 +54,8 @@ verifies every copy and submits the reel to the reel check.
 The same check from the command line is in the tessera-check package.")
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, qml6-module-qtquick-dialogs, qml6-module-qtquick-window, qml6-module-qtquick-templates, qml6-module-qtqml, qml6-module-qtqml-workerscript, qml6-module-qt-labs-folderlistmodel, gvfs, gvfs-backends, gvfs-fuse")
-set(CPACK_DEBIAN_DESKTOP_PACKAGE_RECOMMENDS "desktop-file-utils, shared-mime-info")
+# qt6-wayland: a Wayland session gets a window of its own rather than one through XWayland.
+set(CPACK_DEBIAN_DESKTOP_PACKAGE_RECOMMENDS "desktop-file-utils, shared-mime-info, qt6-wayland")
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_SUGGESTS tessera-check)
 
 set(CPACK_DEBIAN_CHECK_PACKAGE_NAME tessera-check)

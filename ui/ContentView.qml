@@ -9,6 +9,11 @@ Item {
     id: content
     required property AppModel model
 
+    function settleFocus() {
+        if (body.item)
+            body.item.settleFocus()
+    }
+
     FileDropArea {
         anchors.fill: parent
         model: content.model
@@ -28,8 +33,12 @@ Item {
             color: Theme.line
         }
         Loader {
+            id: body
             Layout.fillWidth: true
             Layout.fillHeight: true
+            focus: true
+            // Each step puts the keyboard where its work starts.
+            onLoaded: Qt.callLater(content.settleFocus)
             sourceComponent: content.model.step === Step.Drop ? dropStep
                              : content.model.step === Step.Confirm ? confirmStep : copyStep
         }

@@ -66,37 +66,47 @@ B.ApplicationWindow {
             color: Theme.panel
         }
         B.Menu {
+            id: fileMenu
             title: "&File"
-            B.Action {
-                text: "&Add Files…"
-                shortcut: StandardKey.Open
-                onTriggered: window.model.intake.chooseFiles()
+            // Each entry is read out without the mnemonic's ampersand.
+            B.MenuItem {
+                Accessible.name: "Add Files…"
+                action: B.Action {
+                    text: "&Add Files…"
+                    shortcut: StandardKey.Open
+                    onTriggered: window.model.intake.chooseFiles()
+                }
             }
             B.MenuSeparator {}
-            B.Action {
-                text: "&Quit"
-                shortcut: StandardKey.Quit
-                onTriggered: window.close()
+            B.MenuItem {
+                Accessible.name: "Quit"
+                action: B.Action {
+                    text: "&Quit"
+                    shortcut: StandardKey.Quit
+                    onTriggered: window.close()
+                }
             }
         }
         B.Menu {
+            id: helpMenu
             title: "&Help"
-            B.Action {
+            B.MenuItem {
                 text: "&About Tessera"
+                Accessible.name: "About Tessera"
                 onTriggered: about.open()
-            }
-            // Updates come from the package manager.
-            B.Action {
-                text: "Check for &Updates…"
-                enabled: false
             }
         }
     }
+    PopupName { popup: fileMenu; name: "File" }
+    PopupName { popup: helpMenu; name: "Help" }
 
     ContentView {
+        id: content
         anchors.fill: parent
         model: window.model
     }
+    // A sheet or menu that closed leaves the keyboard to the window itself: the step takes it.
+    onActiveFocusItemChanged: if (activeFocusItem === contentItem) content.settleFocus()
 
     onClosing: (close) => {
         if (window.model.quitNeedsConfirmation && !window.quitConfirmed) {
@@ -123,7 +133,11 @@ B.ApplicationWindow {
         fileMode: FileDialog.OpenFiles
         nameFilters: ["Reel files (*.mov *.MOV *.edl *.EDL)"]
         acceptLabel: "Add"
-        onAccepted: window.model.add(selectedFiles)
+        onAccepted: {
+            window.model.add(selectedFiles)
+            content.settleFocus()
+        }
+        onRejected: content.settleFocus()
     }
 
     Connections {
@@ -145,7 +159,9 @@ B.ApplicationWindow {
         title: "Tessera"
         standardButtons: B.Dialog.Close
         TextLine {
+            // Updates come with the system's own software updates: there is no update check here.
             text: "Sends Halcyon reels to the reel check.\nVersion " + Qt.application.version
+                  + "\nUpdates come with your system's software updates."
             color: Theme.ink
             font.pixelSize: 13
         }

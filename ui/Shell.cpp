@@ -2,7 +2,9 @@
 
 #include "app/AppModel.h"
 #include "app/BuildInfo.h"
+#include "ui/ProgressAccessible.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -21,9 +23,14 @@ Shell::Shell(AppModel &model, QObject *parent)
     , m_model(model)
 {}
 
-// The engine goes first: its bindings read the model and the look until they are gone.
+// The engine goes first: its bindings read the model and the look until they are gone. Before it,
+// the accessibility events stop: Qt 6.4's bridge to the accessibility bus handles the hide events
+// of items that the window's teardown is deleting, and reads their half-destroyed popups and
+// controls (a crash on every quit once a screen reader had listened and gone). Nobody can use
+// the window by then.
 Shell::~Shell()
 {
+    QAccessible::installUpdateHandler([](QAccessibleEvent *) {});
     m_engine.reset();
 }
 
@@ -38,6 +45,7 @@ void Shell::prepareApplication()
 
 bool Shell::open()
 {
+    ProgressAccessible::install();
     m_engine = std::make_unique<QQmlApplicationEngine>();
     // The modules' qmldir files are in the resources, under their URIs.
     m_engine->addImportPath(QStringLiteral("qrc:/"));

@@ -33,6 +33,12 @@ private Q_SLOTS:
         const QString face = QStringLiteral("😀");
         model->identity()->useTypedName(face.repeated(61));
         QCOMPARE(model->identity()->editor(), face.repeated(60));
+        // The window says at once that a typed name will be cut.
+        model->identity()->setUserQuery(face.repeated(60) + u' ');
+        QVERIFY(!model->identity()->typedNameCut());
+        model->identity()->setUserQuery(face.repeated(61));
+        QVERIFY(model->identity()->typedNameCut());
+        model->identity()->setUserQuery(QString());
         QVERIFY(model->canContinue());
         model->goToConfirm();
         QTRY_VERIFY(!reels.reels().isEmpty() && !intake.checkingFiles());
@@ -48,6 +54,12 @@ private Q_SLOTS:
         QVERIFY(!reels.reelConfirmed());
         QCOMPARE(confirmation.submitBlockerText(),
                  u"Two files point at the same surface. Change one of them.");
+        model->add({f.exported("surtitles.mov", QStringLiteral("00_TST_Reel1_surtitles_c.mov"))});
+        intake.setSurface(intake.files().at(2).id, QStringLiteral("surtitles"));
+        QCOMPARE(confirmation.submitBlockerText(),
+                 u"3 files point at the same surface. Give each file a surface of its own.");
+        intake.remove(intake.files().at(2));
+        QTRY_VERIFY(!intake.checkingFiles());
         intake.setSurface(intake.files().at(1).id, QString());
         QCOMPARE(confirmation.submitBlockerText(), u"Pick a surface for every file.");
         intake.remove(intake.files().at(1));

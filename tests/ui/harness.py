@@ -13,9 +13,7 @@ import subprocess
 import threading
 import urllib.request
 
-from window import Failure, poll
-
-SCALE = float(os.environ.get("TESSERA_TEST_TIME_SCALE", "1"))
+from window import SCALE, Failure, poll
 REEL = "00_TST_Reel1"
 BLOCKERS = ["Pick the reel.", "Pick a surface for every file.", "Checking the files…",
             "Fix the problems in red, then drop the files again."]

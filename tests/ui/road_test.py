@@ -60,9 +60,9 @@ def main():
         w.find("Pick one on the left", "label")
         pick_reel(w)
         w.find("PICK", "label")
-        w.press("CHOOSE", role=None)
+        w.press("Surface of opening text.mov: not chosen")
         w.click(w.find("Surtitles", "menu item"))
-        w.gone("CHOOSE")
+        w.gone("Surface of opening text.mov: not chosen")
         w.gone("PICK")
         new_titles = w.find(REEL + "_surtitles_v", exact=False).name
         stamp = re.fullmatch(REEL + r"_surtitles_v(\d{10})\.mov", new_titles).group(1)

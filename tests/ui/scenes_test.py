@@ -12,9 +12,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from window import Failure, Window, poll  # noqa: E402
-
-SCALE = float(os.environ.get("TESSERA_TEST_TIME_SCALE", "1"))
+from window import SCALE, Failure, Window, poll  # noqa: E402
 HERE = os.path.dirname(os.path.abspath(__file__))
 SIZES = {"default": (760, 680), "minimum": (700, 600)}
 SURFACES = ["awall", "bwall", "cwall", "dwall", "floor", "surtitles"]
@@ -117,6 +115,13 @@ def main():
                 try:
                     for text, exact in KEY_TEXTS[scene]:
                         w.shows(text, 20 * SCALE, exact)
+                    w.check_names(same={"File", "Help"})
+                    if scene == "copying":
+                        # The bar gives its value to a screen reader, not only its name.
+                        bar = w.find("39 percent", "progress bar").queryValue()
+                        if round(bar.currentValue) != 39 or bar.maximumValue != 100:
+                            raise Failure("the progress bar's value is %s of %s"
+                                          % (bar.currentValue, bar.maximumValue))
                     # The sizes are the content's; the menu bar comes on top.
                     menu = w.app.getChildAtIndex(0).queryComponent().getExtents(0)[3] - 680
                     order = ["default", "minimum"] if scheme == "light" else ["minimum", "default"]
@@ -133,7 +138,7 @@ def main():
                         # Quitting mid-copy asks first; "Keep copying" keeps the window.
                         w.focus()
                         w.key("ctrl+q")
-                        w.find("Tessera is still copying", "label")
+                        w.find("Tessera is still copying", "dialog")
                         w.press("Keep copying")
                         w.gone("Tessera is still copying")
                         w.focus()

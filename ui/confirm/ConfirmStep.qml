@@ -5,11 +5,24 @@ import Tessera.Controls
 
 // The second step: the reel, every file with its new name, problems and surface, the options,
 // and "Copy and submit".
-Item {
+FocusScope {
     id: step
     required property AppModel app
     readonly property ReelChoice reels: app.reels
     readonly property Confirmation confirmation: app.confirmation
+
+    function settleFocus() {
+        picker.takeFocus()
+    }
+    function submitByDefault() {
+        if (step.confirmation.canSubmit && !step.app.help.open)
+            step.app.startCopy()
+    }
+
+    // "Copy and submit" is the step's default action: Return reaches it from a text field or from
+    // nothing in particular, never from a button, check box or list, which take Return themselves.
+    Keys.onReturnPressed: submitByDefault()
+    Keys.onEnterPressed: submitByDefault()
 
     ColumnLayout {
         anchors.fill: parent
@@ -21,6 +34,7 @@ Item {
             spacing: 0
 
             ReelPicker {
+                id: picker
                 Layout.preferredWidth: 230
                 Layout.fillHeight: true
                 reels: step.reels
@@ -149,12 +163,5 @@ Item {
                 onClicked: step.app.startCopy()
             }
         }
-    }
-
-    // "Copy and submit" is the window's default action.
-    Shortcut {
-        sequences: ["Return", "Enter"]
-        enabled: step.confirmation.canSubmit && !step.app.help.open
-        onActivated: step.app.startCopy()
     }
 }

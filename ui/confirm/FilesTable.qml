@@ -34,6 +34,9 @@ ColumnLayout {
         Layout.fillHeight: true
         clip: true
         boundsBehavior: Flickable.StopAtBounds
+        // Every row is made, so that Tab reaches every surface chooser; a reel has a few dozen
+        // files at most.
+        cacheBuffer: 100000
         model: table.confirmation.table
         B.ScrollBar.vertical: B.ScrollBar {}
         delegate: FileRowLine {
@@ -54,6 +57,7 @@ ColumnLayout {
             problemList: problems
             SlotMenu {
                 fileID: fileRow.fileID
+                fileName: fileRow.name
                 surface: fileRow.surface
                 surfaceLabel: fileRow.surfaceLabel
                 proxyLabel: fileRow.proxyLabel
@@ -79,4 +83,5 @@ ColumnLayout {
             }
         }
     }
+    FocusScroller { flickable: list }
 }

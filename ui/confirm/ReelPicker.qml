@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic as B
 import QtQuick.Layouts
 import Tessera
 import Tessera.Controls
@@ -10,6 +9,16 @@ ColumnLayout {
     required property ReelChoice reels
     readonly property bool hasReels: reels.reels.length > 0
 
+    function searchReturn(event) {
+        event.accepted = search.text.trim().length > 0
+        if (event.accepted && list.count > 0)
+            list.chosen(Math.max(0, list.currentIndex))
+    }
+
+    function takeFocus() {
+        search.forceActiveFocus(Qt.TabFocusReason)
+    }
+
     spacing: 8
     Label {
         Layout.topMargin: 20
@@ -17,12 +26,18 @@ ColumnLayout {
         text: "Reel"
     }
     SquareField {
+        id: search
         Layout.fillWidth: true
         Layout.leftMargin: 16
         Layout.rightMargin: 16
         placeholderText: "Search, for example TST 1"
         text: picker.reels.query
         onTextEdited: picker.reels.query = text
+        // Down goes into the list; Return after a search picks the reel the list is on, and goes
+        // no further (an empty field leaves Return to the step).
+        Keys.onDownPressed: list.enter()
+        Keys.onReturnPressed: (event) => picker.searchReturn(event)
+        Keys.onEnterPressed: (event) => picker.searchReturn(event)
     }
     TextLine {
         Layout.leftMargin: 16
@@ -57,17 +72,16 @@ ColumnLayout {
         color: Theme.muted
         font.pixelSize: 12
     }
-    ListView {
+    ChoiceList {
         id: list
         Layout.fillWidth: true
         Layout.fillHeight: true
         Layout.bottomMargin: 8
         visible: picker.hasReels
-        clip: true
-        boundsBehavior: Flickable.StopAtBounds
         model: picker.reels.foundReels
-        B.ScrollBar.vertical: B.ScrollBar {}
-        delegate: B.ItemDelegate {
+        Accessible.name: "Reels"
+        onChosen: (index) => picker.reels.pickReel(picker.reels.foundReels[index].id)
+        delegate: ChoiceRow {
             id: reelRow
             required property var modelData
             readonly property bool isPicked: modelData.id === picker.reels.selectedReel.id
@@ -77,12 +91,8 @@ ColumnLayout {
             topPadding: 6
             bottomPadding: 6
             text: modelData.name
+            isChosen: isPicked
             Accessible.name: modelData.name
-            Accessible.onPressAction: if (enabled) clicked()
-            background: Rectangle {
-                color: reelRow.isPicked ? Theme.select
-                       : reelRow.hovered || reelRow.visualFocus ? Theme.hover : "transparent"
-            }
             contentItem: RowLayout {
                 spacing: 6
                 Text {
@@ -101,7 +111,7 @@ ColumnLayout {
                     color: Theme.ground
                 }
             }
-            onClicked: picker.reels.pickReel(modelData.id)
+            onClicked: list.chosen(index)
         }
     }
     Item {

@@ -42,7 +42,7 @@ Item {
                 text: opener.text
                 color: Theme.ink
                 font.pixelSize: 12
-                font.underline: opener.hovered || opener.visualFocus
+                font.underline: opener.hovered
             }
             Symbol {
                 anchors.verticalCenter: parent.verticalCenter
@@ -53,17 +53,26 @@ Item {
         }
         onClicked: list.open = true
     }
-    B.Popup {
+    // A dialog for its name; it has no title bar.
+    B.Dialog {
         id: panel
+        title: "Renames of your files"
+        header: null
+        footer: null
         x: opener.width + 8
         y: -Math.max(0, height - opener.height)
-        width: 420
+        // Inside the window, however narrow: Qt moves the panel in from the window's edges.
+        margins: 10
+        width: Math.min(420, list.Window.width - 2 * margins)
         padding: 14
         visible: list.open
         // Key focus moves into the panel, so that Escape closes it.
         focus: true
         closePolicy: B.Popup.CloseOnEscape | B.Popup.CloseOnPressOutside
-        onClosed: list.open = false
+        onClosed: {
+            list.open = false
+            opener.forceActiveFocus(Qt.TabFocusReason)
+        }
         background: Rectangle { color: Theme.ground; border.color: Theme.lineStrong }
         ColumnLayout {
             width: parent.width

@@ -9,5 +9,6 @@ Text {
     font.capitalization: Font.AllUppercase
     color: Theme.muted
     elide: Text.ElideRight
+    Accessible.role: Accessible.StaticText
     Accessible.name: text.toUpperCase()
 }

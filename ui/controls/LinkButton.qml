@@ -16,13 +16,17 @@ T.Button {
     opacity: down ? 0.7 : 1.0
     Accessible.name: text
     Accessible.onPressAction: if (enabled) clicked()
+    Keys.onReturnPressed: if (enabled) clicked()
+    Keys.onEnterPressed: if (enabled) clicked()
 
     contentItem: Text {
         text: link.text
         color: link.tint
         font.pixelSize: link.pixelSize
         font.letterSpacing: link.tracking
-        font.underline: link.visualFocus || link.hovered
+        font.underline: link.hovered
     }
-    background: null
+    background: Item {
+        FocusRing { shown: link.visualFocus; inset: -1 }
+    }
 }

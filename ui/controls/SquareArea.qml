@@ -27,6 +27,9 @@ B.ScrollView {
         bottomPadding: 6
         background: null
         Accessible.name: placeholderText
+        // Tab goes on to the next control: nobody needs a tab character in a note.
+        Keys.onTabPressed: nextItemInFocusChain(true).forceActiveFocus(Qt.TabFocusReason)
+        Keys.onBacktabPressed: nextItemInFocusChain(false).forceActiveFocus(Qt.BacktabFocusReason)
         onTextChanged: area.edited(text)
     }
     background: Rectangle {

@@ -19,6 +19,9 @@ T.Button {
     opacity: down && enabled ? 0.7 : 1.0
     Accessible.name: text
     Accessible.onPressAction: if (enabled) clicked()
+    // Return presses the focused button, as Space does: the step's default action never sees it.
+    Keys.onReturnPressed: if (enabled) clicked()
+    Keys.onEnterPressed: if (enabled) clicked()
     B.ToolTip.visible: hovered && tip.length > 0
     B.ToolTip.text: tip
     B.ToolTip.delay: 600
@@ -39,14 +42,6 @@ T.Button {
         color: button.primary ? (button.enabled ? Theme.ink : Theme.line) : "transparent"
         border.width: button.primary ? 0 : 1
         border.color: button.enabled ? Theme.lineStrong : Theme.line
-        Rectangle {
-            // Keyboard focus, drawn outside the button so the fill keeps its colour.
-            anchors.fill: parent
-            anchors.margins: -3
-            visible: button.visualFocus
-            color: "transparent"
-            border.width: 2
-            border.color: Theme.select
-        }
+        FocusRing { shown: button.visualFocus }
     }
 }

@@ -15,6 +15,9 @@ T.CheckBox {
     focusPolicy: Qt.StrongFocus
     Accessible.name: text
     Accessible.onToggleAction: { toggle(); toggled() }
+    // Return ticks the focused box, as Space does, rather than reaching the step's default action.
+    Keys.onReturnPressed: { toggle(); toggled() }
+    Keys.onEnterPressed: { toggle(); toggled() }
     B.ToolTip.visible: hovered && tip.length > 0
     B.ToolTip.text: tip
     B.ToolTip.delay: 600
@@ -25,8 +28,8 @@ T.CheckBox {
         implicitWidth: 14
         implicitHeight: 14
         color: check.checked ? Theme.ink : Theme.ground
-        border.width: check.visualFocus ? 2 : 1
-        border.color: check.visualFocus ? Theme.select : Theme.lineStrong
+        border.width: 1
+        border.color: Theme.lineStrong
         Symbol {
             anchors.centerIn: parent
             size: 10
@@ -35,6 +38,9 @@ T.CheckBox {
             color: Theme.ground
             visible: check.checked
         }
+    }
+    background: Item {
+        FocusRing { shown: check.visualFocus; inset: -1 }
     }
     contentItem: Text {
         leftPadding: check.indicator.width + check.spacing

@@ -6,13 +6,36 @@ import Tessera.Controls
 
 // The third step: where the run stands, the transfer, the reel check's result, every file, and
 // the buttons to stop, retry or go on.
-Item {
+FocusScope {
     id: step
     required property AppModel app
     readonly property CopyRun run: app.run
     readonly property Verdict verdict: app.verdict
     readonly property int phase: run.phase
     readonly property bool submitted: !isNaN(verdict.submittedAt.getTime())
+
+    // The keyboard to what comes next once the run ends, else to the files' toggle: never to
+    // "Stop", which a second Return after "Copy and submit" would press.
+    function settleFocus() {
+        const next = [anotherReel, fixedFiles, tryAgain, startOver].find(b => b.visible && b.enabled)
+        ;(next ?? filesSection.toggle).forceActiveFocus(Qt.TabFocusReason)
+    }
+    onPhaseChanged: {
+        const at = step.Window.activeFocusItem
+        if (at === step || at === filesSection.toggle || at === stopButton || !at)
+            Qt.callLater(step.settleFocus)
+    }
+
+    // "Try again" is the default button after a failure.
+    Keys.onReturnPressed: if (phase === Phase.Failed && run.canTryAgain && !app.help.open) run.run()
+    Keys.onEnterPressed: if (phase === Phase.Failed && run.canTryAgain && !app.help.open) run.run()
+
+    // Read out as the run goes from stage to stage, and the verdict.
+    Announcement {
+        text: step.phase === Phase.Failed ? "Stopped. " + step.run.failureMessage
+              : step.phase === Phase.Waiting || step.phase === Phase.Finished ? result.sentence
+              : checkStatus.word
+    }
 
     ColumnLayout {
         anchors.fill: parent
@@ -26,7 +49,7 @@ Item {
             Fact { label: "Reel"; value: step.run.reelName }
             Fact { label: "Version"; value: step.run.version }
             Item { Layout.fillWidth: true }
-            CheckStatus { run: step.run; verdict: step.verdict }
+            CheckStatus { id: checkStatus; run: step.run; verdict: step.verdict }
         }
         Rectangle {
             Layout.fillWidth: true
@@ -79,6 +102,7 @@ Item {
                 transfer: step.run.transfer
             }
             ResultView {
+                id: result
                 Layout.fillWidth: true
                 verdict: step.verdict
                 shown: step.phase === Phase.Waiting || step.phase === Phase.Finished
@@ -96,6 +120,7 @@ Item {
                 width: scroller.availableWidth
                 spacing: 10
                 FilesSection {
+                    id: filesSection
                     Layout.fillWidth: true
                     Layout.leftMargin: 20
                     Layout.rightMargin: 20
@@ -124,6 +149,8 @@ Item {
             }
         }
 
+        FocusScroller { flickable: scroller.contentItem }
+
         Footer {
             Layout.fillWidth: true
             visible: [Phase.Copying, Phase.Waiting, Phase.Finished, Phase.Failed].includes(step.phase)
@@ -140,11 +167,13 @@ Item {
                 visible: step.phase !== Phase.Waiting
             }
             SquareButton {
+                id: stopButton
                 visible: step.phase === Phase.Copying
                 text: "Stop"
                 onClicked: step.run.stop()
             }
             SquareButton {
+                id: anotherReel
                 visible: step.phase === Phase.Finished && step.verdict.status === "Ready for QLab"
                 text: "Submit another reel"
                 primary: true
@@ -152,6 +181,7 @@ Item {
                 onClicked: step.app.startOver()
             }
             SquareButton {
+                id: fixedFiles
                 visible: step.phase === Phase.Finished && step.verdict.status !== "Ready for QLab"
                 text: "Submit fixed files"
                 primary: true
@@ -159,23 +189,18 @@ Item {
                 onClicked: step.app.submitFixedFiles()
             }
             SquareButton {
+                id: startOver
                 visible: step.phase === Phase.Failed
                 text: "Start over"
                 onClicked: step.app.startOver()
             }
             SquareButton {
+                id: tryAgain
                 visible: step.phase === Phase.Failed && step.run.canTryAgain
                 text: step.run.forgotten ? "Submit again" : "Try again"
                 primary: true
                 onClicked: step.run.run()
             }
         }
-    }
-
-    // "Try again" is the default button after a failure.
-    Shortcut {
-        sequences: ["Return", "Enter"]
-        enabled: step.phase === Phase.Failed && step.run.canTryAgain && !step.app.help.open
-        onActivated: step.run.run()
     }
 }

@@ -8,6 +8,7 @@ ColumnLayout {
     id: section
     required property CopyRun run
     readonly property int count: run.rows.count
+    readonly property Item toggle: toggleButton
 
     spacing: 0
     RowLayout {
@@ -16,6 +17,7 @@ ColumnLayout {
         Label { text: "Files" }
         Item { Layout.fillWidth: true }
         LinkButton {
+            id: toggleButton
             text: section.run.showFiles ? "Hide files" : "Show files"
             tracking: 0.8
             onClicked: section.run.showFiles = !section.run.showFiles

@@ -1,21 +1,15 @@
 import QtQuick
-import QtQuick.Controls.Basic as B
 import QtQuick.Layouts
 import Tessera.Controls
 
 // Asked when the window closes while files are on their way to the NAS.
-B.Popup {
+Sheet {
     id: guard
     signal quitChosen()
 
-    anchors.centerIn: parent
+    title: "Tessera is still copying"
     width: 420
-    modal: true
-    focus: true
-    padding: 20
-    closePolicy: B.Popup.CloseOnEscape
-    background: Rectangle { color: Theme.ground; border.color: Theme.lineStrong }
-    onOpened: keep.forceActiveFocus()
+    onOpened: keep.forceActiveFocus(Qt.TabFocusReason)
 
     ColumnLayout {
         anchors.fill: parent
@@ -43,8 +37,6 @@ B.Popup {
                 text: "Keep copying"
                 primary: true
                 onClicked: guard.close()
-                Keys.onReturnPressed: clicked()
-                Keys.onEnterPressed: clicked()
             }
             SquareButton {
                 text: "Quit"

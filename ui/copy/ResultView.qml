@@ -10,16 +10,17 @@ ColumnLayout {
     // The submission is in: the run waits for the verdict or has it.
     required property bool shown
     readonly property string status: verdict.status
+    readonly property string sentence: status === "Ready for QLab" ? "All good. The reel is ready for QLab."
+                                       : status === "Needs fixing" ? "The reel check found problems."
+                                       : verdict.waitingForFiles ? "Waiting for files to finish copying on the NAS."
+                                       : "Submitted. The reel check on VX9 is looking at it. This usually takes under a minute."
 
     visible: shown
     spacing: 6
     Label { text: "Reel check result" }
     TextLine {
         Layout.fillWidth: true
-        text: result.status === "Ready for QLab" ? "All good. The reel is ready for QLab."
-              : result.status === "Needs fixing" ? "The reel check found problems."
-              : result.verdict.waitingForFiles ? "Waiting for files to finish copying on the NAS."
-              : "Submitted. The reel check on VX9 is looking at it. This usually takes under a minute."
+        text: result.sentence
         color: Theme.ink
         font.pixelSize: 13
         font.weight: result.status.length > 0 && result.status !== "Checking" ? Font.DemiBold : Font.Normal

@@ -5,24 +5,19 @@ import Tessera
 import Tessera.Controls
 
 // Signing in to the NAS while the share is mounted: the server's question, answered or cancelled.
-B.Popup {
+Sheet {
     id: sheet
     required property NASSignIn signIn
 
-    anchors.centerIn: parent
+    title: "Sign in to the NAS"
     width: 400
-    modal: true
-    focus: true
-    padding: 20
-    closePolicy: B.Popup.CloseOnEscape
     visible: signIn.open
-    background: Rectangle { color: Theme.ground; border.color: Theme.lineStrong }
     onOpened: {
         user.text = signIn.user
         domain.text = signIn.domain
         password.text = ""
         guest.checked = false
-        ;(signIn.needsUser && user.text === "" ? user : password).forceActiveFocus()
+        ;(signIn.needsUser && user.text === "" ? user : password).forceActiveFocus(Qt.TabFocusReason)
     }
     // Escape, or the model ending the question itself.
     onClosed: if (signIn.open) signIn.cancel()

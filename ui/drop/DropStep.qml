@@ -5,11 +5,21 @@ import Tessera
 import Tessera.Controls
 
 // The first step: who the editor is, the drop box, what has been dropped, and "Continue".
-Item {
+FocusScope {
     id: step
     required property AppModel app
     readonly property Intake intake: app.intake
     readonly property bool hasFiles: intake.fileCount > 0 || intake.edlFileName.length > 0
+
+    // The keyboard to the name while one is asked for, else to Continue or "Choose files".
+    function settleFocus() {
+        if (!who.takeFocus())
+            (continueButton.enabled ? continueButton : chooseButton).forceActiveFocus(Qt.TabFocusReason)
+    }
+
+    // "Continue" is the step's default action, for Return wherever no control takes it.
+    Keys.onReturnPressed: if (step.app.canContinue) step.app.goToConfirm()
+    Keys.onEnterPressed: if (step.app.canContinue) step.app.goToConfirm()
 
     ColumnLayout {
         anchors.fill: parent
@@ -27,11 +37,19 @@ Item {
                 spacing: 16
 
                 WhoAreYou {
+                    id: who
                     Layout.fillWidth: true
                     Layout.topMargin: 20
                     Layout.leftMargin: 20
                     Layout.rightMargin: 20
                     identity: step.app.identity
+                    onSettled: step.settleFocus()
+                    // The list of names came once the keyboard had gone elsewhere.
+                    onModeChanged: {
+                        const at = step.Window.activeFocusItem
+                        if (at === step || at === continueButton || at === chooseButton)
+                            step.settleFocus()
+                    }
                 }
 
                 RowLayout {
@@ -102,12 +120,13 @@ Item {
                         TextLine {
                             width: parent.width
                             horizontalAlignment: Text.AlignHCenter
-                            text: "The .mov files, and the EDL if you made a new one. You can also drop them on the Tessera icon in the Dock."
+                            text: "The .mov files, and the EDL if you made a new one. You can also drop them on the Tessera icon in your dock or panel."
                             color: Theme.muted
                             font.pixelSize: 12
                             wrapMode: Text.Wrap
                         }
                         SquareButton {
+                            id: chooseButton
                             anchors.horizontalCenter: parent.horizontalCenter
                             text: "Choose files"
                             onClicked: step.intake.chooseFiles()
@@ -158,6 +177,8 @@ Item {
                 }
             }
         }
+
+        FocusScroller { flickable: scroller.contentItem }
 
         Footer {
             Layout.fillWidth: true

@@ -38,7 +38,7 @@ Item {
         }
         Item { Layout.fillWidth: true }
         LinkButton {
-            text: "Remove"
+            text: "Remove " + line.fileName
             tint: Theme.muted
             contentItem: Symbol {
                 name: "xmark"

@@ -17,16 +17,46 @@ ColumnLayout {
                                   : usersState === UsersState.Loaded && !picked && identity.name.length > 0 && !changing ? "named"
                                   : usersState === UsersState.Unavailable ? "typing" : "search"
 
+    // Where the keyboard goes next, once a name is in force; the step decides.
+    signal settled()
+
     function use() {
         if (identity.typedName.length === 0)
             return
         identity.useTypedName(identity.userQuery)
         changing = false
+        settled()
+    }
+    function pick(id) {
+        identity.pickUser(id)
+        changing = false
+        settled()
     }
     function change() {
         identity.userQuery = ""
         changing = true
-        search.forceActiveFocus()
+        search.forceActiveFocus(Qt.TabFocusReason)
+    }
+    function searchReturn(event) {
+        if (identity.foundUsers.length === 0)
+            use()
+        event.accepted = search.text.trim().length > 0
+    }
+    // "Not you?" taken back: the name in force stays.
+    function keep() {
+        changing = false
+        identity.userQuery = ""
+        notYou.forceActiveFocus(Qt.TabFocusReason)
+    }
+    // The keyboard to the control that asks for the name, when one does; false when none does.
+    function takeFocus() {
+        if (mode === "search")
+            search.forceActiveFocus(Qt.TabFocusReason)
+        else if (mode === "typing")
+            typing.forceActiveFocus(Qt.TabFocusReason)
+        else
+            return false
+        return true
     }
 
     spacing: 8
@@ -49,6 +79,7 @@ ColumnLayout {
             font.bold: true
         }
         LinkButton {
+            id: notYou
             text: who.mode === "picked" ? "Not you?" : "Change"
             onClicked: who.change()
         }
@@ -74,31 +105,45 @@ ColumnLayout {
             placeholderText: "Search, or type your full name"
             text: who.identity.userQuery
             onTextEdited: who.identity.userQuery = text
-            // Return takes the text only when no one is found: a match must be clicked.
-            onAccepted: if (who.identity.foundUsers.length === 0) who.use()
+            // Return takes the text only when no one is found: a match must be chosen in the
+            // list. Either way it goes no further than the field.
+            Keys.onReturnPressed: (event) => who.searchReturn(event)
+            Keys.onEnterPressed: (event) => who.searchReturn(event)
+            Keys.onDownPressed: users.enter()
+            // Escape after "Not you?" keeps the name in force.
+            Keys.onEscapePressed: (event) => {
+                event.accepted = who.changing && who.identity.name.length > 0
+                if (event.accepted)
+                    who.keep()
+            }
         }
-        ListView {
+        TextLine {
+            Layout.fillWidth: true
+            Layout.maximumWidth: 320
+            visible: who.identity.typedNameCut
+            text: "A name has at most 60 characters: Use takes the first 60."
+            color: Theme.warning
+            font.pixelSize: 11
+            wrapMode: Text.Wrap
+        }
+        ChoiceList {
             id: users
             Layout.fillWidth: true
             Layout.maximumWidth: 320
             Layout.preferredHeight: Math.min(contentHeight, 150)
             visible: count > 0
-            clip: true
             model: who.identity.foundUsers
-            boundsBehavior: Flickable.StopAtBounds
-            B.ScrollBar.vertical: B.ScrollBar {}
-            delegate: B.ItemDelegate {
+            Accessible.name: "Slack names"
+            onChosen: (index) => who.pick(who.identity.foundUsers[index].id)
+            delegate: ChoiceRow {
                 id: userRow
                 required property var modelData
                 width: users.width
                 padding: 6
                 leftPadding: 8
                 text: modelData.display
+                isChosen: modelData.id === who.identity.me.id
                 Accessible.name: modelData.display
-                Accessible.onPressAction: if (enabled) clicked()
-                background: Rectangle {
-                    color: userRow.hovered || userRow.visualFocus ? Theme.hover : "transparent"
-                }
                 contentItem: Row {
                     spacing: 8
                     Text {
@@ -115,10 +160,7 @@ ColumnLayout {
                         font.pixelSize: 11
                     }
                 }
-                onClicked: {
-                    who.identity.pickUser(modelData.id)
-                    who.changing = false
-                }
+                onClicked: users.chosen(index)
             }
         }
         TextLine {
@@ -131,6 +173,7 @@ ColumnLayout {
             visible: who.identity.typedName.length > 0
             text: "Use “" + who.identity.typedName + "” as your name"
             tint: Theme.ink
+            padding: 3
             contentItem: Row {
                 spacing: 6
                 Symbol {
@@ -148,6 +191,11 @@ ColumnLayout {
                 }
             }
             onClicked: who.use()
+        }
+        LinkButton {
+            visible: who.changing && who.identity.name.length > 0
+            text: "Keep “" + who.identity.name + "”"
+            onClicked: who.keep()
         }
         TextLine {
             Layout.fillWidth: true
@@ -171,11 +219,21 @@ ColumnLayout {
             wrapMode: Text.Wrap
         }
         SquareField {
+            id: typing
             Layout.fillWidth: true
             Layout.maximumWidth: 320
             placeholderText: "Your name, for example Mira"
             text: who.identity.editor
             onTextEdited: who.identity.editor = text
+        }
+        TextLine {
+            Layout.fillWidth: true
+            Layout.maximumWidth: 320
+            visible: typing.text.trim().length > 0 && !who.identity.nameFits
+            text: "A name has at most 60 characters."
+            color: Theme.warning
+            font.pixelSize: 11
+            wrapMode: Text.Wrap
         }
         SquareButton {
             text: "Try the list again"

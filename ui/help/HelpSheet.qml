@@ -1,28 +1,21 @@
 import QtQuick
 import QtQuick.Controls.Basic as B
-import QtQuick.Templates as T
 import QtQuick.Layouts
 import Tessera
 import Tessera.Controls
 
 // "Get help": the editor's message, what goes with it, and whether it went through.
-B.Popup {
+Sheet {
     id: sheet
     required property HelpDesk help
     readonly property int helpState: help.state
     readonly property bool finished: helpState === HelpState.Sent || helpState === HelpState.FellBack
 
-    anchors.centerIn: parent
+    title: "Get help"
     width: 460
-    modal: true
-    focus: true
-    padding: 20
-    closePolicy: B.Popup.CloseOnEscape
     visible: help.open
     onClosed: help.open = false
-    onOpened: if (!finished) message.edit.forceActiveFocus()
-    background: Rectangle { color: Theme.ground; border.color: Theme.lineStrong }
-    T.Overlay.modal: Rectangle { color: Theme.dark ? "#99000000" : "#66000000" }
+    onOpened: (finished ? closeButton : message.edit).forceActiveFocus(Qt.TabFocusReason)
 
     ColumnLayout {
         anchors.fill: parent
@@ -59,6 +52,7 @@ B.Popup {
                 Layout.fillWidth: true
                 Layout.preferredHeight: 90
                 text: sheet.help.message
+                placeholderText: "What's going on?"
                 frame: sheet.help.messageTooLong ? Theme.problem : Theme.lineStrong
                 onEdited: (text) => { if (text !== sheet.help.message) sheet.help.message = text }
             }
@@ -102,6 +96,7 @@ B.Popup {
             Layout.alignment: Qt.AlignRight
             spacing: 10
             SquareButton {
+                id: closeButton
                 text: sheet.finished ? "Close" : "Cancel"
                 onClicked: sheet.help.open = false
             }
