@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <cerrno>
@@ -45,6 +46,10 @@ QString CopyError::description() const
             .arg(name);
     case Kind::cancelled:
         return QStringLiteral("Copy stopped.");
+    case Kind::connectionLost:
+        return QStringLiteral("The connection to the NAS was lost while copying %1 (%2). Files "
+                              "already checked are kept. Press Try again once the NAS is back.")
+            .arg(name, detail);
     }
     return {};
 }
@@ -409,6 +414,38 @@ QString copyOverlapped(const QUrl &from, const QUrl &to, const Transfer &transfe
         from, to, [&](qint64 done) { return report(done, 0); }, buffers);
     return placePosix(
         sent, [&](qint64 done) { return report(sent.size, done); }, buffers);
+}
+
+QString copyOverlapped(const QUrl &from, const QUrl &to, const Control &control)
+{
+    if (control.stop.stopped())
+        throw CopyError::cancelled();
+    return copyOverlapped(from, to, [&](qint64 sent, qint64 checked) {
+        return !control.stop.stopped() && (!control.transfer || control.transfer(sent, checked));
+    });
+}
+
+QString write(const QByteArray &data, const QUrl &to, const Control &control)
+{
+    if (control.stop.stopped())
+        throw CopyError::cancelled();
+    return write(data, to);
+}
+
+bool removePartial(const QUrl &partial, const CopyStop &stop) noexcept
+{
+    static const QRegularExpression shape(QStringLiteral("^.+\\.[0-9a-f]{12}\\.partial$"));
+    if (!shape.match(partial.fileName()).hasMatch() || stop.stopped())
+        return false;
+    try {
+        if (const auto file = throughGio(partial))
+            Gio::discard(*file);
+        else
+            removeSoon(nativePath(partial));
+        return !pathExists(nativePath(partial));
+    } catch (...) {
+        return false;
+    }
 }
 
 QString write(const QByteArray &data, const QUrl &to)
