@@ -98,6 +98,8 @@ QByteArray write(const RunState &state)
         object.insert(QStringLiteral("submissionNumber"), *state.submissionNumber);
     if (state.submittedAt)
         object.insert(QStringLiteral("submittedAt"), state.submittedAt->toMSecsSinceEpoch());
+    if (!state.partials.isEmpty())
+        object.insert(QStringLiteral("partials"), QJsonArray::fromStringList(state.partials));
     return StrictJSON::bytes(object);
 }
 
@@ -124,6 +126,17 @@ std::optional<RunState> read(const QByteArray &json)
     state.submissionNumber = reader.optionalInteger(QLatin1StringView("submissionNumber"));
     if (const auto at = reader.optionalInteger(QLatin1StringView("submittedAt")))
         state.submittedAt = QDateTime::fromMSecsSinceEpoch(*at);
+    // Absent from records kept before partial files were remembered.
+    const QJsonValue partials = top->value(QLatin1StringView("partials"));
+    if (!partials.isUndefined()) {
+        if (!partials.isArray())
+            return std::nullopt;
+        for (const QJsonValue &partial : partials.toArray()) {
+            if (!partial.isString())
+                return std::nullopt;
+            state.partials << partial.toString();
+        }
+    }
     const QJsonValue files = top->value(QLatin1StringView("files"));
     const auto list = StrictJSON::listOf<DroppedFile>(files.toArray(), fileFrom);
     if (!reader.ok() || !reel || !files.isArray() || !list || state.key.isEmpty() ||

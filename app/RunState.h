@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <optional>
@@ -49,6 +50,9 @@ struct RunState
     std::optional<QString> submissionID;
     std::optional<qint64> submissionNumber;
     std::optional<QDateTime> submittedAt;
+    // The partial files this run made on the NAS (URLs) that may still be there: a copy that
+    // failed on a dead share could not remove its own. Removed at the next contact with it.
+    QStringList partials;
 
     // The name a file gets on the NAS; none for a file without a surface.
     std::optional<QString> finalName(const DroppedFile &file) const;

@@ -142,6 +142,7 @@ private Q_SLOTS:
         state.submissionID = QStringLiteral("recS");
         state.submissionNumber = 12;
         state.submittedAt = QDateTime::fromMSecsSinceEpoch(1765000000000);
+        state.partials = {QStringLiteral("file:///x/n.mov.0123456789ab.partial")};
         const QByteArray json = RunRecord::write(state);
         QCOMPARE(RunRecord::read(json), state);
         for (const QByteArray &damaged :
@@ -167,6 +168,7 @@ private Q_SLOTS:
         model->startCopy();
         QTRY_COMPARE_WITH_TIMEOUT(run.phaseKind(), Phase::Kind::failed, 20000);
         QCOMPARE(run.failureMessage(), u"Copy stopped.");
+        settle(); // the stopped copy ends in the background
         const QString day = f.dayFolder(*model);
         const QString first = run.rows().at(0).finalName;
         QCOMPARE(filesBelow(day), QStringList{first});

@@ -12,6 +12,8 @@ Item {
     readonly property CopyRun run: app.run
     readonly property Verdict verdict: app.verdict
     readonly property int phase: run.phase
+    // Until the files are on the NAS, whatever the run waits for.
+    readonly property bool stoppable: [Phase.CheckingNAS, Phase.Connecting, Phase.Planning, Phase.Copying].includes(phase)
     readonly property bool submitted: !isNaN(verdict.submittedAt.getTime())
 
     ColumnLayout {
@@ -119,7 +121,7 @@ Item {
 
         Footer {
             Layout.fillWidth: true
-            visible: [Phase.Copying, Phase.Waiting, Phase.Finished, Phase.Failed].includes(step.phase)
+            visible: step.stoppable || [Phase.Waiting, Phase.Finished, Phase.Failed].includes(step.phase)
             TextLine {
                 Layout.fillWidth: true
                 visible: step.phase === Phase.Waiting
@@ -133,7 +135,7 @@ Item {
                 visible: step.phase !== Phase.Waiting
             }
             SquareButton {
-                visible: step.phase === Phase.Copying
+                visible: step.stoppable
                 text: "Stop"
                 onClicked: step.run.stop()
             }
