@@ -418,8 +418,12 @@ private:
 
     Job run(std::vector<Job> waitFor, Step step, std::function<qint64(Session &)> work)
     {
-        Job job = launch(std::move(waitFor), step,
-                         [session = session_, work = std::move(work)] { return work(*session); });
+        Job job = launch(std::move(waitFor), step, [session = session_, work = std::move(work)] {
+            // A job that comes to its turn after the copy was left does nothing.
+            if (g_cancellable_is_cancelled(session->cancel()))
+                throw IOFailure{IOFailure::Cause::other, QStringLiteral("stopped")};
+            return work(*session);
+        });
         inFlight_.push_back(job);
         return job;
     }
