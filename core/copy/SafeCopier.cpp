@@ -201,7 +201,8 @@ struct Session
     QUrl partial;
     std::unique_ptr<CopyIO::Output> output;
     std::unique_ptr<CopyIO::Input> input;
-    // Allocated on first use: a copy that only writes, or only reads back, needs one pair.
+    // Allocated on first use. A read-back after the writing reuses the writing's pair; only the
+    // read-back beside the writing needs a second one.
     std::unique_ptr<ChunkBuffers> outgoing;
     std::unique_ptr<ChunkBuffers> incoming;
 };
@@ -608,8 +609,10 @@ private:
                      Step open = Step::openReadBack, Step reading = Step::readBack)
     {
         Session &session = *session_;
-        if (!session.incoming)
+        // Every write has returned: the writing's buffers serve, one pair for the whole copy.
+        if (!session.outgoing && !session.incoming)
             session.incoming = std::make_unique<ChunkBuffers>();
+        const ChunkBuffers &buffers = session.outgoing ? *session.outgoing : *session.incoming;
         const QUrl url = session.partial.isEmpty() ? to_ : session.partial;
         call(open, [url, offset](Session &s) {
             s.input = s.io->read(url, offset, s.cancel());
@@ -618,7 +621,7 @@ private:
         sent_ = std::max<qint64>(sent_, size);
         checked_ = offset;
         const auto next = [&](qint64 k) {
-            return run({}, reading, [buffer = (*session.incoming)[k]](Session &s) {
+            return run({}, reading, [buffer = buffers[k]](Session &s) {
                 return s.input->read(buffer, chunk, s.cancel());
             });
         };
@@ -627,7 +630,7 @@ private:
             const qint64 count = outcome(job, true);
             if (count == chunk)
                 job = next(k + 1);
-            hash->update((*session.incoming)[k], count);
+            hash->update(buffers[k], count);
             checked_ += count;
             if (count > 0)
                 goOn(reading);
