@@ -8,9 +8,12 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tessera {
+
+class CopyIO;
 
 // Why a file could not be placed in the day folder. Every case carries the destination's name.
 struct CopyError
@@ -163,6 +166,8 @@ enum class RenameSupport { exclusive, linkOnly, plainOnly };
 void setTokenSource(std::function<QString()> source);
 void setRenameSupport(RenameSupport support);
 void setEverythingIsAShare(bool share);
+// Every operation goes to `io` instead of the file system; empty restores the file system.
+void setIO(std::shared_ptr<CopyIO> io);
 
 } // namespace Testing
 } // namespace SafeCopier
