@@ -139,13 +139,16 @@ QCoro::Task<bool> RunPipeline::waitForShare()
     const QDeadlineTimer deadline(timing.reconnectLimit);
     const NAS nas = m_run->nas();
     const auto lookUp = [nas] { return std::pair(nas.mountedDropRoot(), nas.isMounted()); };
-    for (;;) {
-        const auto left = std::chrono::milliseconds(deadline.remainingTime());
-        co_await m_task.alarm->sleep(std::min(timing.reconnectInterval, left));
-        if (!alive())
-            co_return false;
-        if (m_brakes.cancel->isSet())
-            co_return stopped();
+    // The first probe at once: the connection may have broken long after the share came back.
+    for (bool first = true;; first = false) {
+        if (!first) {
+            const auto left = std::chrono::milliseconds(deadline.remainingTime());
+            co_await m_task.alarm->sleep(std::min(timing.reconnectInterval, left));
+            if (!alive())
+                co_return false;
+            if (m_brakes.cancel->isSet())
+                co_return stopped();
+        }
         const auto reach = co_await m_brakes.leash->race(nas.reach(timing.probeTimeout));
         if (!alive())
             co_return false;
