@@ -534,8 +534,10 @@ def smb_outage(row):
     w = start_as_guest(row)
     cut, awall = cut_mid_bwall(row, w)
     timeline = Timeline(w, cut)
+    rows_said = set()
     while time.monotonic() - cut < 30:
         timeline.look()
+        rows_said.add(row_states(w, {row.BWALL}).get(row.BWALL))
         if time.monotonic() - cut > 6:
             shown = [line for line in transfer_lines(w) if "/s" in line or " left" in line]
             check(not shown, "%.1f s into the outage the window shows %s" %
@@ -546,6 +548,7 @@ def smb_outage(row):
     check("The NAS isn't answering. Tessera is waiting for it." in str(timeline) or
           "The connection to the NAS was lost." in str(timeline),
           "the window never said it waits for the NAS:\n%s" % timeline)
+    check("WAITING FOR THE NAS" in rows_said, "the bwall row said only %s" % rows_said)
     poll("All good", lambda: ALL_GOOD in timeline.look(), 240 * SCALE, interval=0.5)
     print("the reel reached All good %.1f s after the link came back, %.1f s after the cut; "
           "the window said:\n%s" % (time.monotonic() - back, time.monotonic() - cut, timeline))
