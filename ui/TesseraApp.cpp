@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     // no model and stops. A stopped copy gets a moment to take its partial file away; one held by
     // a share that stopped answering is left behind, as the next start removes what it left.
     QThreadPool::globalInstance()->waitForDone();
-    Leash::waitForBackground(std::chrono::seconds(3));
+    Leash::waitForBackground(std::chrono::seconds(1));
     QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return status;

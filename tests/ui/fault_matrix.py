@@ -566,8 +566,9 @@ def smb_outage(row):
 
 
 def smb_stop_in_outage(row):
-    """"Stop" pressed 5 s into an outage that lasts: the run is stopped within 3 s. Once the link
-    is back, "Try again" reaches "All good" and no partial file is left."""
+    """"Stop" pressed 5 s into an outage that lasts: the run is stopped within 3 s, and Tessera
+    quits at once. Once the link is back, a new start's "Try again" reaches "All good", the
+    awall movie is not copied again and no partial file is left."""
     row.link = Link()
     w = start_as_guest(row)
     cut, awall = cut_mid_bwall(row, w)
@@ -577,9 +578,14 @@ def smb_stop_in_outage(row):
     w.find("Copy stopped.", "label", 3)
     print("stopped %.2f s after Stop was pressed" % (time.monotonic() - pressed))
     w.find("Try again", "push button")
-    time.sleep(5)  # still cut: the stopped copy gives nothing a final name meanwhile
+    quitting = time.monotonic()
+    check(w.close(10) == 0, "Tessera did not quit cleanly")
+    print("quit %.2f s after ctrl+q" % (time.monotonic() - quitting))
+    time.sleep(max(0.0, cut + 15 - time.monotonic()))  # still cut: nothing gets a final name
     check(row.nas.check(row.expected) == [row.AWALL], "the NAS holds %s" % os.listdir(row.day))
+    print("partial files left while the link is cut: %s" % row.nas.partials())
     row.link.restore()
+    w = row.reopen()
     w.press("Try again")
     row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "COPIED", row.EDL: "COPIED"}, 120)
     check(identities(row)[row.AWALL] == awall, "the awall movie was copied again")
