@@ -313,8 +313,8 @@ struct Streamed
 // from the server and compare digests; give it its final name without replacing anything, and
 // not once stopped. On a share every call on the day folder runs on a helper thread that the copy
 // waits for while watching the stop, so that a stop ends the copy within a moment even when a
-// call hangs on a dead share. On a failure or a stop the partial file is removed: by the time the copy returns
-// when that can be done at once, later by the helpers otherwise.
+// call hangs on a dead share. On a failure or a stop the partial file is removed: by the time the
+// copy returns when that can be done at once, later by the helpers otherwise.
 class Placement
 {
 public:
