@@ -65,6 +65,11 @@ public:
 
     // Whether a file can be read back through a second stream while it is being written.
     virtual bool readsWhileWriting() const = 0;
+    // Whether a call can hang (on a share whose connection broke). Calls that cannot run on the
+    // copying thread, one after the other, as a local disk wants them: the kernel's read-ahead
+    // and write-back already work beside the hashing, and a second thread would only compete with
+    // it for the memory bus.
+    virtual bool callsMayHang() const { return true; }
 
     virtual bool exists(const QUrl &url, GCancellable *cancel) = 0;
     // Creates the file exclusively: Cause::exists when the name is taken.

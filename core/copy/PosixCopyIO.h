@@ -36,6 +36,7 @@ public:
     {}
 
     bool readsWhileWriting() const override { return false; }
+    bool callsMayHang() const override { return strategy_ != Strategy::local; }
     bool exists(const QUrl &url, GCancellable *) override;
     std::unique_ptr<Output> create(const QUrl &url, GCancellable *) override;
     std::unique_ptr<Input> read(const QUrl &url, qint64 offset, GCancellable *) override;

@@ -154,15 +154,15 @@ struct Outcome
 
 using Job = std::shared_future<Outcome>;
 
-// Runs `work` on a thread of its own once the jobs it waits for have ended, so that each stream
-// does one thing at a time, in order; after a failure there it does nothing and passes the
-// failure on. The thread owns what `work` holds, so that a copy can leave a call that hangs on a
-// dead share behind.
-Job launch(std::vector<Job> waitFor, Step step, std::function<qint64()> work)
+// Runs `work` on a thread of its own (or `inline_`, at once on this one) once the jobs it waits
+// for have ended, so that each stream does one thing at a time, in order; after a failure there
+// it does nothing and passes the failure on. The thread owns what `work` holds, so that a copy
+// can leave a call that hangs on a dead share behind.
+Job launch(std::vector<Job> waitFor, Step step, std::function<qint64()> work, bool inline_)
 {
     auto promise = std::make_shared<std::promise<Outcome>>();
     Job job = promise->get_future().share();
-    std::thread([promise, waits = std::move(waitFor), step, work = std::move(work)] {
+    auto body = [promise, waits = std::move(waitFor), step, work = std::move(work)] {
         for (const Job &wait : waits) {
             if (wait.valid() && wait.get().failed)
                 return promise->set_value(wait.get());
@@ -174,7 +174,11 @@ Job launch(std::vector<Job> waitFor, Step step, std::function<qint64()> work)
         } catch (...) {
             promise->set_exception(std::current_exception());
         }
-    }).detach();
+    };
+    if (inline_)
+        body();
+    else
+        std::thread(std::move(body)).detach();
     return job;
 }
 
@@ -307,10 +311,10 @@ struct Streamed
 // The one way a file is placed in the day folder, whatever holds it: refuse a taken name; write a
 // partial file made exclusively, hashing what is sent; confirm it; compare sizes; read it back
 // from the server and compare digests; give it its final name without replacing anything, and
-// not once stopped. Every call on the day folder runs on a helper thread that the copy waits for
-// while watching the stop, so that a stop ends the copy within a moment even when a call hangs on
-// a dead share. On a failure or a stop the partial file is removed: by the time the copy returns
-// when that can be done at once, later by the helpers otherwise.
+// not once stopped. On a share every call on the day folder runs on a helper thread that the copy
+// waits for while watching the stop, so that a stop ends the copy within a moment even when a
+// call hangs on a dead share. On a failure or a stop the partial file is removed: by the time the
+// copy returns when that can be done at once, later by the helpers otherwise.
 class Placement
 {
 public:
@@ -419,12 +423,15 @@ private:
 
     Job run(std::vector<Job> waitFor, Step step, std::function<qint64(Session &)> work)
     {
-        Job job = launch(std::move(waitFor), step, [session = session_, work = std::move(work)] {
-            // A job that comes to its turn after the copy was left does nothing.
-            if (g_cancellable_is_cancelled(session->cancel()))
-                throw IOFailure{IOFailure::Cause::other, QStringLiteral("stopped")};
-            return work(*session);
-        });
+        Job job = launch(
+            std::move(waitFor), step,
+            [session = session_, work = std::move(work)] {
+                // A job that comes to its turn after the copy was left does nothing.
+                if (g_cancellable_is_cancelled(session->cancel()))
+                    throw IOFailure{IOFailure::Cause::other, QStringLiteral("stopped")};
+                return work(*session);
+            },
+            !session_->io->callsMayHang());
         inFlight_.push_back(job);
         return job;
     }
@@ -536,7 +543,6 @@ private:
             goOn(Step::readBack);
         };
 
-        qint64 read = 0;
         qint64 k = 0;
         for (;; ++k) {
             // This buffer's write, two chunks ago, has to be done before it is filled again.
@@ -546,7 +552,6 @@ private:
             const qint64 count = source.read(data, chunk);
             if (count == 0)
                 break;
-            read += count;
             sentHash.update(data, count);
             writes[k % 2] = run({writes[(k + 1) % 2]}, Step::write, [data, count](Session &s) {
                 s.output->write(data, count, s.cancel());

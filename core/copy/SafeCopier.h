@@ -131,6 +131,8 @@ struct Control
 // reaches): each chunk is read back from the server once its write has returned, while the next
 // ones are written, and the digest of everything read back decides. Elsewhere send(), then
 // place(). `transfer` is called on the calling thread after every chunk written or read back.
+// The pair it sees never decreases: when the daemon ends the stream beside the writing early, the
+// read-back carries on from where that stream stopped once the writing is done.
 QString copyOverlapped(const QUrl &from, const QUrl &to, const Transfer &transfer = {});
 QString copyOverlapped(const QUrl &from, const QUrl &to, const Control &control);
 // Places the bytes with the same verification; returns their digest.
