@@ -60,10 +60,9 @@ AppModel::AppModel(Options options, QObject *parent)
         ReelCheckAPI::environmentKey());
     m_service.makeTransport = [] { return std::make_shared<NetworkTransport>(); };
     m_service.api.transport = m_service.makeTransport();
-    if (const auto nasURL = m_settings.url(QStringLiteral("nasURL")))
-        m_nas = NAS::forSetting(nasURL->toString());
-    else
-        m_nas = NAS::defaultNAS();
+    // As written in the settings: decoding it first would turn a share name's %20 into a space,
+    // which no URL may hold.
+    m_nas = NAS::forSetting(m_settings.text(QStringLiteral("nasURL")));
 
     m_identity = new Identity(m_settings, m_service, this);
     m_intake = new Intake([nas = m_nas] { return nas.mountedDropRoot(); }, this);

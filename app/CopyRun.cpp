@@ -13,7 +13,11 @@ CopyRun::CopyRun(const NAS &nas, const Service &service, const Timing &timing, Q
     , m_timing(timing)
     , m_signIn(new NASSignIn(this))
     , m_rowsModel(new KeyedListModel(ModelRows::rowRoles(), this))
-{}
+{
+    m_stallTimer.setSingleShot(true);
+    m_stallTimer.setInterval(m_timing.stallAfter);
+    connect(&m_stallTimer, &QTimer::timeout, this, &CopyRun::stalled);
+}
 
 CopyRun::~CopyRun()
 {
@@ -24,8 +28,10 @@ CopyRun::~CopyRun()
 void CopyRun::endWork()
 {
     m_work.cancel();
-    m_cancel->set();
+    m_brakes.pull();
     m_signIn->cancel();
+    m_stallTimer.stop();
+    m_carryingOn = false;
 }
 
 void CopyRun::start(const RunState &state)
@@ -90,14 +96,16 @@ void CopyRun::run()
     }
     // The task before is over; its copy stops too rather than race the new run to the NAS.
     endWork();
-    m_cancel = std::make_shared<CancelFlag>();
+    m_brakes = Brakes();
     m_work = Task::with(m_service);
-    RunPipeline::start(this, m_work, m_cancel);
+    RunPipeline::start(this, m_work, m_brakes);
 }
 
 void CopyRun::stop()
 {
-    m_cancel->set();
+    m_brakes.pull();
+    // A wait between probes of the share ends too.
+    m_work.alarm->ring();
 }
 
 void CopyRun::clear()
@@ -130,6 +138,8 @@ void CopyRun::setPhase(const Phase &phase)
 
 void CopyRun::fail(const QString &message)
 {
+    m_stallTimer.stop();
+    m_carryingOn = false;
     setTransfer(std::nullopt);
     setPhase(Phase::failed(message));
 }
@@ -163,6 +173,8 @@ void CopyRun::setRow(const QString &finalName, FileState state, double fraction)
     for (FileRow &row : m_rows) {
         if (row.finalName != finalName)
             continue;
+        if (state == FileState::copying || state == FileState::verifying)
+            m_activeRow = finalName;
         if (row.state == state && row.fraction == fraction)
             return;
         row.state = state;
@@ -187,22 +199,106 @@ void CopyRun::publishRows()
 
 void CopyRun::beginTransfer(const QList<qint64> &sizes)
 {
-    setTransfer(m_meter.begin(sizes));
+    if (m_carryingOn && m_transfer)
+        setTransfer(m_meter.carryOn(*m_transfer, sizes));
+    else
+        setTransfer(m_meter.begin(sizes));
+    m_carryingOn = false;
 }
 
 void CopyRun::updateTransfer(int index, qint64 copied, qint64 verified, bool checking)
 {
-    if (m_transfer)
-        setTransfer(m_meter.update(*m_transfer, index, copied, verified, checking));
+    if (!m_transfer)
+        return;
+    // The line holds its words about the NAS until a byte moves again.
+    const qint64 moved = copied + verified;
+    const bool moving = index != m_index || moved != m_moved;
+    if (!moving && m_transfer->held())
+        return;
+    if (moving || !m_stallTimer.isActive())
+        m_stallTimer.start();
+    m_index = index;
+    m_moved = moved;
+    setTransfer(m_meter.update(*m_transfer, index, copied, verified, checking));
 }
 
 void CopyRun::endTransfer()
 {
+    m_stallTimer.stop();
     setTransfer(std::nullopt);
+}
+
+void CopyRun::stalled()
+{
+    if (!m_transfer || m_transfer->held() || m_phase.kind != Phase::Kind::copying)
+        return;
+    setHold(TransferStatus::Hold::stalled);
+    if (m_activeRow)
+        holdRow(*m_activeRow);
+}
+
+void CopyRun::setHold(TransferStatus::Hold hold)
+{
+    if (!m_transfer)
+        return;
+    TransferStatus next = *m_transfer;
+    next.hold = hold;
+    if (hold != TransferStatus::Hold::none) {
+        m_meter.pause();
+        next.speed.reset();
+        next.timeLeft.reset();
+    }
+    setTransfer(next);
+}
+
+void CopyRun::holdRow(const QString &finalName)
+{
+    for (FileRow &row : m_rows)
+        if (row.finalName == finalName &&
+            (row.state == FileState::copying || row.state == FileState::verifying)) {
+            row.state = FileState::stalled;
+            publishRows();
+            return;
+        }
+}
+
+void CopyRun::waitForNAS(const QString &finalName)
+{
+    holdRow(finalName);
+    m_stallTimer.stop();
+    m_carryingOn = true;
+    m_moved = -1;
+    setHold(TransferStatus::Hold::reconnecting);
+}
+
+void CopyRun::nasIsBack()
+{
+    setHold(TransferStatus::Hold::none);
+}
+
+void CopyRun::partialMade(const QUrl &partial)
+{
+    const QString text = partial.toString(QUrl::FullyEncoded);
+    if (m_state.partials.contains(text))
+        return;
+    m_state.partials << text;
+    Q_EMIT stateChanged();
+}
+
+void CopyRun::partialGone(const QUrl &partial)
+{
+    if (m_state.partials.removeAll(partial.toString(QUrl::FullyEncoded)) > 0)
+        Q_EMIT stateChanged();
 }
 
 void CopyRun::placed(const QString &finalName, qint64 size, const RunState::Verified &copy)
 {
+    m_stallTimer.stop();
+    m_moved = -1;
+    // Its partial file now has the final name.
+    const QString partialPrefix = finalName + u'.';
+    m_state.partials.removeIf(
+        [&](const QString &partial) { return QUrl(partial).fileName().startsWith(partialPrefix); });
     m_meter.fileDone(size);
     m_state.verified.insert(finalName, copy);
     setRow(finalName, FileState::done);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/KeyedListModel.h"
+#include "app/Leash.h"
 #include "app/NASSignIn.h"
 #include "app/RunState.h"
 #include "app/Task.h"
@@ -9,10 +10,12 @@
 #include "app/TransferMeter.h"
 #include "core/copy/CopyPlanner.h"
 #include "core/copy/DiskInspector.h"
+#include "core/copy/SafeCopier.h"
 #include "core/reelcheck/APIError.h"
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 
 #include <functional>
@@ -74,13 +77,21 @@ public:
     // "Try again": restarts the pipeline, which carries on from what is on the NAS. After the
     // service forgot the submission, "Submit again": a new submission under a new key.
     Q_INVOKABLE void run();
-    // "Stop": the copy stops at its next progress report and the run before its next action.
+    // "Stop": the run is stopped at once, whatever it waits for; work that cannot be interrupted
+    // (a file call on a share that stopped answering) ends in the background, where it can no
+    // longer give a file its final name.
     Q_INVOKABLE void stop();
     // Ends the run and forgets it.
     void clear();
     void setShowFiles(bool show);
     // In place of the pipeline, for a rehearsal that copies nothing (demo mode).
     void setRehearsal(std::function<void()> rehearsal) { m_rehearsal = std::move(rehearsal); }
+    // How a file is copied to the NAS; tests put in one that stalls, fails and recovers on
+    // command. Called off the main thread.
+    using Copier = std::function<QString(const QUrl &from, const QUrl &to,
+                                         const SafeCopier::Control &control)>;
+    void setCopier(Copier copier) { m_copier = std::move(copier); }
+    const Copier &copier() const { return m_copier; }
     // Shows a moment of a run as it is given.
     void show(const Phase &phase, const QList<FileRow> &rows,
               const std::optional<TransferStatus> &transfer);
@@ -94,8 +105,15 @@ public:
     void beginTransfer(const QList<qint64> &sizes);
     void updateTransfer(int index, qint64 copied, qint64 verified, bool checking);
     void endTransfer();
+    // The connection to the NAS broke while copying that file: the run waits for the share.
+    void waitForNAS(const QString &finalName);
+    // The share answers again: the run plans afresh and carries on.
+    void nasIsBack();
     // A file is on the NAS under its final name, verified.
     void placed(const QString &finalName, qint64 size, const RunState::Verified &copy);
+    // A partial file this run made, which stays in the kept run until it is known to be gone.
+    void partialMade(const QUrl &partial);
+    void partialGone(const QUrl &partial);
     void reachedNAS(bool reached) { Q_EMIT nasReached(reached); }
     void foundDropFolder(const QUrl &dropRoot) { Q_EMIT dropFolderFound(dropRoot); }
     void wantHealth() { Q_EMIT healthCheckWanted(); }
@@ -148,6 +166,12 @@ private:
     void setTransfer(const std::optional<TransferStatus> &transfer);
     void publishRows();
     void endWork();
+    // No byte moved for a while.
+    void stalled();
+    // The line's words about the NAS, without a speed or a time left while it says them.
+    void setHold(TransferStatus::Hold hold);
+    // The file's row says that it waits for the NAS.
+    void holdRow(const QString &finalName);
 
     const NAS &m_nas;
     const Service &m_service;
@@ -160,9 +184,17 @@ private:
     std::optional<QString> m_planningLine;
     bool m_showFiles = true;
     Task m_work;
-    std::shared_ptr<CancelFlag> m_cancel = std::make_shared<CancelFlag>();
+    Brakes m_brakes;
+    QTimer m_stallTimer;
+    std::optional<QString> m_activeRow; // the file being copied or read back
+    int m_index = 0;                    // its place in the plan
+    qint64 m_moved = -1;                // its bytes sent and read back so far
+    bool m_carryingOn = false;
     std::shared_ptr<DiskInspector> m_inspector = std::make_shared<DiskInspector>();
     std::function<void()> m_rehearsal;
+    Copier m_copier = [](const QUrl &from, const QUrl &to, const SafeCopier::Control &control) {
+        return SafeCopier::copyOverlapped(from, to, control);
+    };
     bool m_resumable = true;
     bool m_forgotten = false;
     NASSignIn *m_signIn = nullptr;

@@ -265,7 +265,15 @@ NAS NAS::defaultNAS()
 
 NAS NAS::forSetting(const QString &nasURL)
 {
-    const QUrl url(nasURL.trimmed(), QUrl::StrictMode);
+    // A share name with a space is common and may be written as it reads ("smb://nas/Drop
+    // Box") as well as encoded ("Drop%20Box"); a space anywhere else is no address.
+    const QString text = nasURL.trimmed();
+    QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() && text.contains(u' ')) {
+        url = QUrl(QString(text).replace(u' ', QStringLiteral("%20")), QUrl::StrictMode);
+        if (url.host().contains(u' '))
+            return defaultNAS();
+    }
     if (!url.isValid() || url.scheme().isEmpty())
         return defaultNAS();
     return NAS{url};

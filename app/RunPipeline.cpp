@@ -8,9 +8,8 @@
 #include "core/naming/Naming.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QtConcurrent>
-#include <qcoro/qcorofuture.h>
 
 namespace tessera {
 
@@ -26,6 +25,7 @@ struct Attempt
 {
     std::optional<T> value;
     QString error;
+    bool connectionLost = false;
 };
 
 // The digest of what was placed and the file's stamp on the NAS right after.
@@ -42,20 +42,13 @@ auto attempt(F &&work) -> Attempt<std::invoke_result_t<F>>
     } catch (const CopyPlanError &error) {
         return {std::nullopt, error.description()};
     } catch (const CopyError &error) {
-        return {std::nullopt, error.description()};
+        return {std::nullopt, error.description(), error.kind == CopyError::Kind::connectionLost};
     } catch (const SafeCopier::RenameError &error) {
         return {std::nullopt, error.description()};
     } catch (const std::exception &error) {
         return {std::nullopt, QString::fromLocal8Bit(error.what())};
     }
 }
-
-constexpr auto unreachableMessage = "Can't reach the NAS. Are you on the Kestrel network?";
-constexpr auto deniedMessage =
-    "Tessera isn't allowed on the local network. Open System Settings, Privacy & Security, Local "
-    "Network, turn on Tessera, then press Try again.";
-constexpr auto noDropFolderMessage = "The NAS is connected but the folder Halcyon_Drop/Reels isn't "
-                                     "there. Ask production to check the share.";
 
 // Digests kept from before Tessera was closed spare reading the verified files again, as long as
 // the copy on the NAS and the original are as they were then.
@@ -78,15 +71,15 @@ void rememberVerified(const RunState &state, const QList<CopyItem> &items, const
 
 } // namespace
 
-RunPipeline::RunPipeline(CopyRun *run, Task task, std::shared_ptr<CancelFlag> cancel)
+RunPipeline::RunPipeline(CopyRun *run, Task task, Brakes brakes)
     : m_run(run)
     , m_task(std::move(task))
-    , m_cancel(std::move(cancel))
+    , m_brakes(std::move(brakes))
 {}
 
-void RunPipeline::start(CopyRun *run, Task task, std::shared_ptr<CancelFlag> cancel)
+void RunPipeline::start(CopyRun *run, Task task, Brakes brakes)
 {
-    perform(std::shared_ptr<RunPipeline>(new RunPipeline(run, std::move(task), std::move(cancel))));
+    perform(std::shared_ptr<RunPipeline>(new RunPipeline(run, std::move(task), std::move(brakes))));
 }
 
 bool RunPipeline::alive() const
@@ -100,6 +93,11 @@ bool RunPipeline::fail(const QString &message)
     return false;
 }
 
+bool RunPipeline::stopped()
+{
+    return fail(CopyError::cancelled().description());
+}
+
 QCoro::Task<> RunPipeline::perform(std::shared_ptr<RunPipeline> self)
 {
     CopyRun *run = self->m_run;
@@ -107,12 +105,16 @@ QCoro::Task<> RunPipeline::perform(std::shared_ptr<RunPipeline> self)
     // editor's files may still wait to be renamed, when Tessera was closed before.
     if (run->state().submissionID) {
         if (run->state().originalsPending) {
-            auto rootJob = QtConcurrent::run([nas = run->nas()] { return nas.mountedDropRoot(); });
-            const std::optional<QUrl> root = co_await rootJob;
+            const auto rootJob = [nas = run->nas()] { return nas.mountedDropRoot(); };
+            const auto root = co_await self->m_brakes.leash->run(rootJob);
             if (!self->alive())
                 co_return;
+            if (!root) {
+                self->stopped();
+                co_return;
+            }
             co_await self->renameOriginals(
-                root.value_or(QUrl::fromLocalFile(QStringLiteral("/nonexistent-drop-root"))));
+                root->value_or(QUrl::fromLocalFile(QStringLiteral("/nonexistent-drop-root"))));
             if (!self->alive())
                 co_return;
         }
@@ -120,18 +122,30 @@ QCoro::Task<> RunPipeline::perform(std::shared_ptr<RunPipeline> self)
     }
     run->wantHealth();
 
-    const std::optional<QUrl> dropRoot = co_await self->reachDropFolder();
-    if (!dropRoot)
-        co_return;
-    const std::optional<QUrl> dayFolder = co_await self->makeDayFolder(*dropRoot);
-    if (!dayFolder)
-        co_return;
-    const auto actions = co_await self->plan(*dayFolder, *dropRoot);
-    // Apart: gcc 12 builds the argument of a co_await on the right of || before the test on its
-    // left, and would copy the actions of a plan that failed.
-    if (!actions)
-        co_return;
-    if (!co_await self->copyAll(*actions) || !co_await self->submit())
+    std::optional<QUrl> dropRoot;
+    for (;;) {
+        dropRoot = co_await self->reachDropFolder();
+        if (!dropRoot || !co_await self->removePartials())
+            co_return;
+        const std::optional<QUrl> dayFolder = co_await self->makeDayFolder(*dropRoot);
+        if (!dayFolder)
+            co_return;
+        const auto actions = co_await self->plan(*dayFolder, *dropRoot);
+        // Apart: gcc 12 builds the argument of a co_await on the right of || before the test on
+        // its left, and would copy the actions of a plan that failed.
+        if (!actions)
+            co_return;
+        const Copied copied = co_await self->copyAll(*actions);
+        if (copied == Copied::over)
+            co_return;
+        if (copied == Copied::all)
+            break;
+        // The share went away during a copy: once it answers again, the plan is made afresh, so
+        // files already verified are not copied again.
+        if (!co_await self->waitForShare())
+            co_return;
+    }
+    if (!co_await self->submit())
         co_return;
     if (self->m_run->state().renameOriginals) {
         co_await self->renameOriginals(*dropRoot);
@@ -141,65 +155,20 @@ QCoro::Task<> RunPipeline::perform(std::shared_ptr<RunPipeline> self)
     self->m_run->awaitVerdict();
 }
 
-// Can the NAS be reached, and where is its drop folder? Mounts the share when it is not.
-QCoro::Task<std::optional<QUrl>> RunPipeline::reachDropFolder()
-{
-    m_run->setPhase({Phase::Kind::checkingNAS, {}});
-    const NAS nas = m_run->nas();
-    const NAS::Reach reach = co_await nas.reach(m_run->timing().probeTimeout);
-    if (!alive())
-        co_return std::nullopt;
-    m_run->reachedNAS(reach == NAS::Reach::ok);
-    if (reach == NAS::Reach::unreachable) {
-        fail(QString::fromUtf8(unreachableMessage));
-        co_return std::nullopt;
-    }
-    if (reach == NAS::Reach::localNetworkDenied) {
-        fail(QString::fromUtf8(deniedMessage));
-        co_return std::nullopt;
-    }
-
-    std::optional<QUrl> dropRoot = nas.mountedDropRoot();
-    if (!dropRoot && !nas.isMounted()) {
-        m_run->setPhase({Phase::Kind::connecting, {}});
-        const QPointer<NASSignIn> signIn = m_run->signIn();
-        const NAS::AskCredentials ask = [signIn](const NAS::SignIn &question, NAS::Answer answer) {
-            if (signIn)
-                signIn->ask(question, std::move(answer));
-            else
-                answer(std::nullopt);
-        };
-        const std::function<bool()> stopped = [cancel = m_cancel, cancelled = m_task.cancelled] {
-            return *cancelled || cancel->isSet();
-        };
-        const int code = co_await nas.mount(ask, stopped);
-        if (!alive())
-            co_return std::nullopt;
-        m_run->signIn()->cancel();
-        if (code != NAS::mounted) {
-            fail(NAS::mountMessage(code));
-            co_return std::nullopt;
-        }
-        dropRoot = nas.mountedDropRoot();
-    }
-    if (!dropRoot) {
-        fail(QString::fromUtf8(noDropFolderMessage));
-        co_return std::nullopt;
-    }
-    m_run->foundDropFolder(*dropRoot);
-    co_return dropRoot;
-}
-
 // Today's folder; someone else may make it at the same moment.
 QCoro::Task<std::optional<QUrl>> RunPipeline::makeDayFolder(QUrl dropRoot)
 {
     const QString dayName = Naming::dayFolder(m_run->state().version);
     const QUrl dayFolder = CopyPlanner::appending(dropRoot, dayName);
-    auto dayJob = QtConcurrent::run([dayFolder] { return DayFolder::make(dayFolder); });
-    const std::optional<QString> dayError = co_await dayJob;
+    const auto dayJob = [dayFolder] { return DayFolder::make(dayFolder); };
+    const auto made = co_await m_brakes.leash->run(dayJob);
     if (!alive())
         co_return std::nullopt;
-    if (dayError) {
+    if (!made) {
+        stopped();
+        co_return std::nullopt;
+    }
+    if (const std::optional<QString> &dayError = *made) {
         fail(QStringLiteral("Couldn't make today's folder on the NAS (%1): %2")
                  .arg(dayName, *dayError));
         co_return std::nullopt;
@@ -218,7 +187,7 @@ QCoro::Task<std::optional<QList<CopyAction>>> RunPipeline::plan(QUrl dayFolder, 
     const auto inspector = m_run->inspector();
     const QList<CopyItem> items = m_run->state().items(true);
     const QString reelName = m_run->state().reel.name;
-    auto planJob = QtConcurrent::run([=, state = m_run->state()] {
+    const auto planJob = [=, state = m_run->state()] {
         rememberVerified(state, items, dayFolder, *inspector);
         return attempt([&] {
             return CopyPlanner::plan(
@@ -230,23 +199,27 @@ QCoro::Task<std::optional<QList<CopyAction>>> RunPipeline::plan(QUrl dayFolder, 
                     });
                 });
         });
-    });
-    const auto plan = co_await planJob;
+    };
+    const auto plan = co_await m_brakes.leash->run(planJob);
     if (!alive())
         co_return std::nullopt;
     m_run->setPlanningLine(std::nullopt);
-    if (!plan.value) {
-        fail(plan.error);
+    if (!plan) {
+        stopped();
         co_return std::nullopt;
     }
-    co_return plan.value;
+    if (!plan->value) {
+        fail(plan->error);
+        co_return std::nullopt;
+    }
+    co_return plan->value;
 }
 
 // The actions one after another in plan order.
-QCoro::Task<bool> RunPipeline::copyAll(QList<CopyAction> actions)
+QCoro::Task<RunPipeline::Copied> RunPipeline::copyAll(QList<CopyAction> actions)
 {
     m_run->setPhase({Phase::Kind::copying, {}});
-    auto sizeJob = QtConcurrent::run([actions] {
+    const auto sizeJob = [actions] {
         QList<qint64> result;
         for (const CopyAction &action : actions) {
             if (action.kind == CopyAction::Kind::copy)
@@ -255,83 +228,130 @@ QCoro::Task<bool> RunPipeline::copyAll(QList<CopyAction> actions)
                 result << action.data.size();
         }
         return result;
-    });
-    const QList<qint64> sizes = co_await sizeJob;
+    };
+    const auto sized = co_await m_brakes.leash->run(sizeJob);
     if (!alive())
-        co_return false;
+        co_return Copied::over;
+    if (!sized) {
+        stopped();
+        co_return Copied::over;
+    }
+    const QList<qint64> sizes = *sized;
     m_run->beginTransfer(sizes);
 
     int k = 0;
     for (const CopyAction &action : std::as_const(actions)) {
-        if (m_cancel->isSet())
-            co_return fail(CopyError::cancelled().description());
-        bool carryOn = true;
+        if (m_brakes.cancel->isSet()) {
+            stopped();
+            co_return Copied::over;
+        }
+        Copied copied = Copied::all;
         switch (action.kind) {
         case CopyAction::Kind::done:
             m_run->setRow(CopyPlanner::fileName(action.to), FileState::alreadyThere);
             break;
         case CopyAction::Kind::rename:
-            carryOn = co_await rename(action);
+            copied = co_await rename(action) ? Copied::all : Copied::over;
             break;
         case CopyAction::Kind::write:
             ++k;
-            carryOn = co_await write(action, k, sizes.value(k - 1));
+            copied = co_await write(action, k, sizes.value(k - 1));
             break;
         case CopyAction::Kind::copy:
             ++k;
-            carryOn = co_await copy(action, k, sizes.value(k - 1));
+            copied = co_await copy(action, k, sizes.value(k - 1));
             break;
         }
-        if (!carryOn)
-            co_return false;
+        if (copied != Copied::all)
+            co_return copied;
     }
     m_run->endTransfer();
-    co_return true;
+    co_return Copied::all;
 }
 
 QCoro::Task<bool> RunPipeline::rename(CopyAction action)
 {
     const QString name = CopyPlanner::fileName(action.to);
-    auto renameJob = QtConcurrent::run([action] {
+    const auto renameJob = [action] {
         return attempt([&] {
             SafeCopier::renameNoReplace(action.from, action.to);
             return true;
         });
-    });
-    const auto renamed = co_await renameJob;
+    };
+    const auto renamed = co_await m_brakes.leash->run(renameJob);
     if (!alive())
         co_return false;
-    if (!renamed.value) {
+    if (!renamed)
+        co_return stopped();
+    if (!renamed->value) {
         m_run->setRow(name, FileState::failed);
         co_return fail(QStringLiteral("Couldn't rename %1 on the NAS: %2")
-                           .arg(CopyPlanner::fileName(action.from), renamed.error));
+                           .arg(CopyPlanner::fileName(action.from), renamed->error));
     }
     m_run->setRow(name, FileState::renamed);
     co_return true;
 }
 
-QCoro::Task<bool> RunPipeline::write(CopyAction action, int index, qint64 size)
+SafeCopier::Control RunPipeline::control(const SafeCopier::Transfer &transfer) const
+{
+    // The partial file's name is kept with the run even when this attempt is over by the time it
+    // arrives: the copy that made it may not have been able to remove it.
+    const QPointer<CopyRun> owner = m_run;
+    const QString key = m_run->state().key;
+    const SafeCopier::PartialMade partialMade = [owner, key](const QUrl &partial) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [owner, key, partial] {
+                if (owner && owner->state().key == key)
+                    owner->partialMade(partial);
+            },
+            Qt::QueuedConnection);
+    };
+    return {transfer, m_brakes.copy, partialMade};
+}
+
+RunPipeline::Copied RunPipeline::notPlaced(const QString &name, const QString &error,
+                                           bool connectionLost)
+{
+    if (m_brakes.cancel->isSet()) {
+        m_run->setRow(name, FileState::failed);
+        stopped();
+        return Copied::over;
+    }
+    if (connectionLost) {
+        m_lostWhile = name;
+        return Copied::lost;
+    }
+    m_run->setRow(name, FileState::failed);
+    fail(error);
+    return Copied::over;
+}
+
+QCoro::Task<RunPipeline::Copied> RunPipeline::write(CopyAction action, int index, qint64 size)
 {
     const QString name = CopyPlanner::fileName(action.to);
     m_run->updateTransfer(index, 0, 0, true);
     m_run->setRow(name, FileState::verifying, 0.5);
-    auto writeJob = QtConcurrent::run([action] {
-        return attempt(
-            [&] { return verifiedCopy(SafeCopier::write(action.data, action.to), action.to); });
-    });
-    const auto written = co_await writeJob;
+    const auto cancel = m_brakes.cancel;
+    const SafeCopier::Control control =
+        this->control([cancel](qint64, qint64) { return !cancel->isSet(); });
+    const auto writeJob = [action, control] {
+        return attempt([&] {
+            return verifiedCopy(SafeCopier::write(action.data, action.to, control), action.to);
+        });
+    };
+    const auto written = co_await m_brakes.leash->run(writeJob);
     if (!alive())
-        co_return false;
-    if (!written.value) {
-        m_run->setRow(name, FileState::failed);
-        co_return fail(written.error);
-    }
-    m_run->inspector()->remember(action.to, written.value->digest);
-    m_run->placed(name, size, *written.value);
-    co_return true;
+        co_return Copied::over;
+    if (!written || !written->value)
+        co_return notPlaced(name, written ? written->error : QString(),
+                            written && written->connectionLost);
+    m_run->inspector()->remember(action.to, written->value->digest);
+    m_run->placed(name, size, *written->value);
+    co_return Copied::all;
 }
 
-QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
+QCoro::Task<RunPipeline::Copied> RunPipeline::copy(CopyAction action, int index, qint64 size)
 {
     const QString name = CopyPlanner::fileName(action.to);
     const double whole = size > 0 ? double(size) : 1.0;
@@ -339,7 +359,7 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
     m_run->updateTransfer(index, 0, 0, false);
     const auto relay = std::make_shared<Relay<CopyRun>>(m_run, m_task.cancelled);
     const auto closeRelay = qScopeGuard([relay] { relay->close(); });
-    const auto cancel = m_cancel;
+    const auto cancel = m_brakes.cancel;
     // The line just shown counts as the throttle's first yes, so that the first chunk does not
     // update it again a few milliseconds later.
     const auto throttle = std::make_shared<Throttle>();
@@ -358,23 +378,22 @@ QCoro::Task<bool> RunPipeline::copy(CopyAction action, int index, qint64 size)
             });
         return !cancel->isSet();
     };
-    auto copyJob = QtConcurrent::run([=] {
-        return attempt([&] {
-            return verifiedCopy(SafeCopier::copyOverlapped(action.from, action.to, moved),
-                                action.to);
-        });
-    });
-    const auto result = co_await copyJob;
+    const SafeCopier::Control control = this->control(moved);
+    const CopyRun::Copier copier = m_run->copier();
+    const auto copyJob = [action, control, copier] {
+        return attempt(
+            [&] { return verifiedCopy(copier(action.from, action.to, control), action.to); });
+    };
+    const auto result = co_await m_brakes.leash->run(copyJob);
     if (!alive())
-        co_return false;
-    if (!result.value) {
-        m_run->setRow(name, FileState::failed);
-        co_return fail(result.error);
-    }
-    m_run->inspector()->remember(action.from, result.value->digest);
-    m_run->inspector()->remember(action.to, result.value->digest);
-    m_run->placed(name, size, *result.value);
-    co_return true;
+        co_return Copied::over;
+    if (!result || !result->value)
+        co_return notPlaced(name, result ? result->error : QString(),
+                            result && result->connectionLost);
+    m_run->inspector()->remember(action.from, result->value->digest);
+    m_run->inspector()->remember(action.to, result->value->digest);
+    m_run->placed(name, size, *result->value);
+    co_return Copied::all;
 }
 
 // Submitting, with the same key on every attempt so the service makes one submission.
@@ -411,7 +430,7 @@ QCoro::Task<> RunPipeline::renameOriginals(QUrl dropRoot)
         QStringList lines;
         QList<std::pair<QUrl, QUrl>> moved;
     };
-    auto renameOriginalsJob = QtConcurrent::run([items = m_run->state().items(false), dropRoot] {
+    const auto renameOriginalsJob = [items = m_run->state().items(false), dropRoot] {
         Outcome result;
         const QList<OriginalRename> plan =
             OriginalRenamePlanner::plan(items, dropRoot, true, [](const QUrl &url) {
@@ -441,11 +460,11 @@ QCoro::Task<> RunPipeline::renameOriginals(QUrl dropRoot)
             result.lines << QStringLiteral("Renamed %1 originals to match the NAS.")
                                 .arg(result.moved.size());
         return result;
-    });
-    const Outcome outcome = co_await renameOriginalsJob;
-    if (!alive())
+    };
+    const auto outcome = co_await m_brakes.leash->run(renameOriginalsJob);
+    if (!alive() || !outcome)
         co_return;
-    m_run->addOriginalsOutcome(outcome.lines, outcome.moved);
+    m_run->addOriginalsOutcome(outcome->lines, outcome->moved);
 }
 
 } // namespace tessera

@@ -124,6 +124,8 @@ QByteArray write(const RunState &state)
     object.insert(QStringLiteral("originalsPending"), state.originalsPending);
     object.insert(QStringLiteral("originalsOutcome"),
                   QJsonArray::fromStringList(state.originalsOutcome));
+    if (!state.partials.isEmpty())
+        object.insert(QStringLiteral("partials"), QJsonArray::fromStringList(state.partials));
     return StrictJSON::bytes(object);
 }
 
@@ -166,6 +168,8 @@ std::optional<RunState> read(const QByteArray &json)
         reader.optionalBool(QLatin1StringView("originalsPending")).value_or(false);
     state.originalsOutcome =
         reader.optionalStrings(QLatin1StringView("originalsOutcome")).value_or(QStringList());
+    // Absent from records kept before partial files were remembered.
+    state.partials = reader.optionalStrings(QLatin1StringView("partials")).value_or(QStringList());
     const QJsonValue files = top->value(QLatin1StringView("files"));
     const auto list = StrictJSON::listOf<DroppedFile>(files.toArray(), fileFrom);
     if (!reader.ok() || !reel || !files.isArray() || !list || state.key.isEmpty() ||

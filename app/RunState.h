@@ -68,6 +68,9 @@ struct RunState
     bool originalsPending = false;
     // What became of the editor's files once they were renamed.
     QStringList originalsOutcome;
+    // The partial files this run made on the NAS (URLs) that may still be there: a copy that
+    // failed on a dead share could not remove its own. Removed at the next contact with it.
+    QStringList partials;
 
     // The name a file gets on the NAS; none for a file without a surface.
     std::optional<QString> finalName(const DroppedFile &file) const;

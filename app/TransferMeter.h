@@ -20,6 +20,11 @@ public:
                           bool checking);
     // A file of this size is placed: its work counts as done.
     void fileDone(qint64 size);
+    // After the connection to the NAS broke and came back, the files of the new plan, of these
+    // sizes, follow the ones placed, whose work stays done: the line counts on from there.
+    TransferStatus carryOn(const TransferStatus &current, const QList<qint64> &sizes);
+    // No byte moves: the rate is measured afresh once they do, not averaged over the wait.
+    void pause();
 
 private:
     RateMeter m_meter;
@@ -27,6 +32,8 @@ private:
     qint64 m_workTotal = 1;
     qint64 m_workBase = 0;
     qint64 m_copiedBase = 0;
+    int m_placed = 0;
+    int m_indexBase = 0;
 };
 
 } // namespace tessera

@@ -63,9 +63,14 @@ QString TransferStatus::line() const
                  .arg(index)
                  .arg(count);
     parts << ProgressText::bytes(copiedBytes, totalBytes);
-    if (speed)
+    if (hold == Hold::stalled)
+        parts << QStringLiteral("The NAS isn't answering. Tessera is waiting for it.");
+    else if (hold == Hold::reconnecting)
+        parts << QStringLiteral("The connection to the NAS was lost. Tessera carries on by itself "
+                                "when it's back.");
+    else if (speed)
         parts << *speed;
-    if (timeLeft)
+    if (timeLeft && hold == Hold::none)
         parts << *timeLeft;
     return parts.join(QStringLiteral(" · "));
 }

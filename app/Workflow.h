@@ -40,7 +40,8 @@ Q_ENUM_NS(UsersState)
 enum class HelpKind { editing, sending, sent, fellBack, failed };
 Q_ENUM_NS(HelpKind)
 
-enum class FileState { copying, verifying, waiting, done, renamed, alreadyThere, failed };
+// stalled: being copied or read back while the NAS isn't answering.
+enum class FileState { copying, verifying, waiting, done, renamed, alreadyThere, failed, stalled };
 Q_ENUM_NS(FileState)
 
 } // namespace Workflow
@@ -125,8 +126,13 @@ struct TransferStatus
     Q_PROPERTY(int index MEMBER index CONSTANT)
     Q_PROPERTY(int count MEMBER count CONSTANT)
     Q_PROPERTY(bool checking MEMBER checking CONSTANT)
+    Q_PROPERTY(bool held READ held CONSTANT)
 
 public:
+    // Why no byte moves: the NAS isn't answering, or the connection to it broke and the run
+    // waits for it. Either way the line says so instead of a speed and a time left.
+    enum class Hold { none, stalled, reconnecting };
+
     int index = 0; // 1-based
     int count = 0;
     bool checking = false;
@@ -135,9 +141,11 @@ public:
     double fraction = 0;
     std::optional<QString> speed;
     std::optional<QString> timeLeft;
+    Hold hold = Hold::none;
 
     // "Copying 2 of 5 · 1.2 of 4.8 GB · 410 MB/s · about 9 s left".
     QString line() const;
+    bool held() const { return hold != Hold::none; }
     // The fraction as a whole percentage, truncated: 0.999 is 99.
     int percent() const;
 

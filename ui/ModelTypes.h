@@ -135,6 +135,7 @@ enum Value {
     Renamed = int(FileState::renamed),
     AlreadyThere = int(FileState::alreadyThere),
     Failed = int(FileState::failed),
+    Stalled = int(FileState::stalled),
 };
 Q_ENUM_NS(Value)
 } // namespace FileStateEnum

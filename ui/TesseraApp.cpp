@@ -1,6 +1,7 @@
 // Tessera: one window, one application model, from start to quit.
 
 #include "app/AppModel.h"
+#include "app/Leash.h"
 #include "ui/Shell.h"
 #include "ui/desktop/DesktopFeedback.h"
 #include "ui/desktop/SingleInstance.h"
@@ -83,8 +84,10 @@ int main(int argc, char *argv[])
         model.reset();
     }
     // Copies and readings still running off the main thread end, and what they post back finds
-    // no model and stops.
+    // no model and stops. A stopped copy gets a moment to take its partial file away; one held by
+    // a share that stopped answering is left behind, as the next start removes what it left.
     QThreadPool::globalInstance()->waitForDone();
+    Leash::waitForBackground(std::chrono::seconds(1));
     QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return status;

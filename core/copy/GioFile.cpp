@@ -1,6 +1,7 @@
 #include "core/copy/GioFile.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tessera {
 
@@ -22,6 +23,7 @@ constexpr qint64 readPiece = 1 << 20;
     GioError failure;
     if (error->domain == G_IO_ERROR)
         failure.code = error->code;
+    failure.daemonGone = error->domain == G_DBUS_ERROR;
     failure.text = QString::fromUtf8(error->message);
     g_error_free(error);
     throw failure;
@@ -67,6 +69,25 @@ qint64 GioInput::read(char *buffer, qint64 length, GCancellable *cancellable)
     return done;
 }
 
+void GioInput::skipTo(qint64 offset, GCancellable *cancellable)
+{
+    GSeekable *seekable = G_SEEKABLE(stream_.get());
+    GError *error = nullptr;
+    if (g_seekable_can_seek(seekable)) {
+        if (!g_seekable_seek(seekable, offset, G_SEEK_SET, cancellable, &error))
+            fail(error);
+        return;
+    }
+    std::vector<char> past(static_cast<size_t>(std::min(readPiece, std::max<qint64>(offset, 1))));
+    for (qint64 done = 0; done < offset;) {
+        const qint64 count =
+            read(past.data(), std::min<qint64>(past.size(), offset - done), cancellable);
+        if (count == 0)
+            break;
+        done += count;
+    }
+}
+
 std::optional<GioFile> GioFile::forPath(const QByteArray &path)
 {
     // GIO's GVfs module asks the daemons which mount a path under the FUSE root belongs to and
@@ -86,53 +107,54 @@ GioFile GioFile::sibling(const QString &name) const
     return GioFile(g_file_get_child(folder.get(), name.toUtf8().constData()));
 }
 
-bool GioFile::exists() const
+bool GioFile::exists(GCancellable *cancellable) const
 {
-    return g_file_query_exists(file_.get(), nullptr);
+    return g_file_query_exists(file_.get(), cancellable);
 }
 
-GioOutput GioFile::create() const
+GioOutput GioFile::create(GCancellable *cancellable) const
 {
     GError *error = nullptr;
-    GFileOutputStream *stream = g_file_create(file_.get(), G_FILE_CREATE_NONE, nullptr, &error);
+    GFileOutputStream *stream = g_file_create(file_.get(), G_FILE_CREATE_NONE, cancellable, &error);
     if (!stream)
         fail(error);
     return GioOutput(stream);
 }
 
-GioInput GioFile::read() const
+GioInput GioFile::read(GCancellable *cancellable) const
 {
     GError *error = nullptr;
-    GFileInputStream *stream = g_file_read(file_.get(), nullptr, &error);
+    GFileInputStream *stream = g_file_read(file_.get(), cancellable, &error);
     if (!stream)
         fail(error);
     return GioInput(stream);
 }
 
-qint64 GioFile::size() const
+qint64 GioFile::size(GCancellable *cancellable) const
 {
     GError *error = nullptr;
     GRef<GFileInfo> info(g_file_query_info(file_.get(), G_FILE_ATTRIBUTE_STANDARD_SIZE,
-                                           G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, &error));
+                                           G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, cancellable,
+                                           &error));
     if (!info)
         fail(error);
     return g_file_info_get_size(info.get());
 }
 
-void GioFile::moveTo(const GioFile &to) const
+void GioFile::moveTo(const GioFile &to, GCancellable *cancellable) const
 {
     GError *error = nullptr;
     // Without OVERWRITE the daemon refuses an existing name; without the fallback a move that
     // the share cannot do as a rename fails instead of becoming a copy and a delete.
-    if (!g_file_move(file_.get(), to.file_.get(), G_FILE_COPY_NO_FALLBACK_FOR_MOVE, nullptr,
+    if (!g_file_move(file_.get(), to.file_.get(), G_FILE_COPY_NO_FALLBACK_FOR_MOVE, cancellable,
                      nullptr, nullptr, &error))
         fail(error);
 }
 
-void GioFile::remove() const
+void GioFile::remove(GCancellable *cancellable) const
 {
     GError *error = nullptr;
-    if (!g_file_delete(file_.get(), nullptr, &error))
+    if (!g_file_delete(file_.get(), cancellable, &error))
         fail(error);
 }
 

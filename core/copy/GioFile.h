@@ -17,6 +17,8 @@ struct GioError
 {
     int code = G_IO_ERROR_FAILED; // a GIOErrorEnum value; FAILED for errors of other domains
     QString text;
+    // The D-Bus call to the share's daemon failed: the daemon went away or stopped answering.
+    bool daemonGone = false;
 
     bool is(GIOErrorEnum error) const { return code == error; }
 };
@@ -30,20 +32,6 @@ struct GObjectUnref
 template<typename T>
 using GRef = std::unique_ptr<T, GObjectUnref<T>>;
 
-// Stops the blocking GIO calls given it, from any thread.
-class GioCancel
-{
-public:
-    GioCancel()
-        : cancellable_(g_cancellable_new())
-    {}
-    GCancellable *get() const { return cancellable_.get(); }
-    void cancel() const { g_cancellable_cancel(cancellable_.get()); }
-
-private:
-    GRef<GCancellable> cancellable_;
-};
-
 class GioOutput
 {
 public:
@@ -52,6 +40,7 @@ public:
     {}
     // Returns once the daemon has the bytes on the server.
     void write(const char *data, qint64 length, GCancellable *cancellable);
+    // Without a cancellable: a close after a cancelled write must still end the server's handle.
     void close();
 
 private:
@@ -66,6 +55,9 @@ public:
     {}
     // Reads until `length` bytes or the end of the file; a short count means the end.
     qint64 read(char *buffer, qint64 length, GCancellable *cancellable);
+    // Moves to `offset`, by seeking where the stream can and by reading past the bytes before it
+    // where it cannot.
+    void skipTo(qint64 offset, GCancellable *cancellable);
 
 private:
     GRef<GFileInputStream> stream_;
@@ -78,17 +70,23 @@ public:
     // does not map the path to a daemon (it would then go through the FUSE mount).
     static std::optional<GioFile> forPath(const QByteArray &path);
 
+    GioFile(const GioFile &other)
+        : file_(G_FILE(g_object_ref(other.file_.get())))
+    {}
+    GioFile(GioFile &&) = default;
+    GioFile &operator=(GioFile &&) = default;
+
     // The file of that name in the same folder.
     GioFile sibling(const QString &name) const;
 
-    bool exists() const;
+    bool exists(GCancellable *cancellable = nullptr) const;
     // Creates the file exclusively: G_IO_ERROR_EXISTS when the name is taken.
-    GioOutput create() const;
-    GioInput read() const;
-    qint64 size() const;
+    GioOutput create(GCancellable *cancellable = nullptr) const;
+    GioInput read(GCancellable *cancellable = nullptr) const;
+    qint64 size(GCancellable *cancellable = nullptr) const;
     // Renames on the share without replacing: G_IO_ERROR_EXISTS when `to` is taken.
-    void moveTo(const GioFile &to) const;
-    void remove() const;
+    void moveTo(const GioFile &to, GCancellable *cancellable = nullptr) const;
+    void remove(GCancellable *cancellable = nullptr) const;
 
 private:
     explicit GioFile(GFile *file)

@@ -1,23 +1,30 @@
 #pragma once
 
+#include "core/copy/CopyStop.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tessera {
 
+class CopyIO;
+
 // Why a file could not be placed in the day folder. Every case carries the destination's name.
 struct CopyError
 {
-    enum class Kind { io, sizeMismatch, hashMismatch, appeared, cancelled };
+    enum class Kind { io, sizeMismatch, hashMismatch, appeared, cancelled, connectionLost };
 
     Kind kind = Kind::io;
     QString name;
-    QString detail; // io: a short sentence naming the step and the system's error text
+    // io and connectionLost: a short sentence naming the step that failed (writing to the NAS,
+    // reading back from the NAS, reading the original on this computer) and the system's text
+    QString detail;
 
     static CopyError io(const QString &name, const QString &detail)
     {
@@ -27,6 +34,13 @@ struct CopyError
     static CopyError hashMismatch(const QString &name) { return {Kind::hashMismatch, name, {}}; }
     static CopyError appeared(const QString &name) { return {Kind::appeared, name, {}}; }
     static CopyError cancelled() { return {Kind::cancelled, {}, {}}; }
+    // The connection to the share broke while copying `name` (connection aborted or reset, timed
+    // out, host or network unreachable, the GVfs mount gone or closed). The run waits for the
+    // share and carries on after it.
+    static CopyError connectionLost(const QString &name, const QString &detail)
+    {
+        return {Kind::connectionLost, name, detail};
+    }
 
     QString description() const;
 
@@ -97,13 +111,39 @@ QString place(const Sent &sent, const Progress &checking = {});
 // that cannot be removed stays under its partial name, as after a crash.
 void discard(const Sent &sent) noexcept;
 
+// Called on the copying thread once the partial file exists, before any byte is written, with its
+// URL.
+using PartialMade = std::function<void(const QUrl &partial)>;
+
+// What a caller gives a copy besides its files.
+struct Control
+{
+    // (sent, checked) after every chunk; returning false stops.
+    Transfer transfer;
+    // Pressed from any thread: the copy ends with CopyError::cancelled soon after, removes its
+    // partial file if it can, and never gives a file its final name once stopped.
+    CopyStop stop;
+    // May be empty.
+    PartialMade partialMade;
+};
+
 // copy() with the read-back beside the writing where the share allows it (a GVfs share that GIO
 // reaches): each chunk is read back from the server once its write has returned, while the next
 // ones are written, and the digest of everything read back decides. Elsewhere send(), then
 // place(). `transfer` is called on the calling thread after every chunk written or read back.
+// The pair it sees never decreases: when the daemon ends the stream beside the writing early, the
+// read-back carries on from where that stream stopped once the writing is done.
 QString copyOverlapped(const QUrl &from, const QUrl &to, const Transfer &transfer = {});
+QString copyOverlapped(const QUrl &from, const QUrl &to, const Control &control);
 // Places the bytes with the same verification; returns their digest.
 QString write(const QByteArray &data, const QUrl &to);
+QString write(const QByteArray &data, const QUrl &to, const Control &control);
+
+// Removes a partial file that a run made earlier (after a failure that could not remove it, or
+// before a restart). Refuses any name that is not "<final name>.<12 lower-case hex digits>.partial"
+// as partialURL() makes it. Returns true when no such file is there any more. May block on a dead
+// share: call it off the main thread, with a stop of its own if needed.
+bool removePartial(const QUrl &partial, const CopyStop &stop = {}) noexcept;
 void renameNoReplace(const QUrl &from, const QUrl &to);
 
 // Digest of a file, read past the local cache. `name` is used in error sentences (the URL's last
@@ -128,6 +168,8 @@ enum class RenameSupport { exclusive, linkOnly, plainOnly };
 void setTokenSource(std::function<QString()> source);
 void setRenameSupport(RenameSupport support);
 void setEverythingIsAShare(bool share);
+// Every operation goes to `io` instead of the file system; empty restores the file system.
+void setIO(std::shared_ptr<CopyIO> io);
 
 } // namespace Testing
 } // namespace SafeCopier

@@ -244,13 +244,14 @@ private Q_SLOTS:
         state.submittedAt = QDateTime::fromMSecsSinceEpoch(1765000000000);
         state.originalsPending = true;
         state.originalsOutcome = {QStringLiteral("Renamed 1 original to match the NAS.")};
+        state.partials = {QStringLiteral("file:///x/n.mov.0123456789ab.partial")};
         const QByteArray json = RunRecord::write(state);
         QCOMPARE(RunRecord::read(json), state);
 
         // A run kept before the later fields is taken up as it was then.
         QJsonObject older = QJsonDocument::fromJson(json).object();
         for (const char *later : {"foundOnNAS", "edlContent", "edlChanges", "maybeSubmitted",
-                                  "originalsPending", "originalsOutcome"})
+                                  "originalsPending", "originalsOutcome", "partials"})
             older.remove(QLatin1StringView(later));
         RunState before = state;
         before.foundOnNAS.clear();
@@ -258,6 +259,7 @@ private Q_SLOTS:
         before.edlChanges = 0;
         before.maybeSubmitted = before.originalsPending = false;
         before.originalsOutcome.clear();
+        before.partials.clear();
         QCOMPARE(RunRecord::read(QJsonDocument(older).toJson()), before);
         for (const QByteArray &damaged :
              {json.left(json.size() / 2), QByteArray(json).replace("\"format\":1", "\"format\":0"),
@@ -283,6 +285,7 @@ private Q_SLOTS:
         model->startCopy();
         QTRY_COMPARE_WITH_TIMEOUT(run.phaseKind(), Phase::Kind::failed, 20000);
         QCOMPARE(run.failureMessage(), u"Copy stopped.");
+        settle(); // the stopped copy ends in the background
         const QString day = f.dayFolder(*model);
         const QString first = run.rows().at(0).finalName;
         QCOMPARE(filesBelow(day), QStringList{first});

@@ -4,6 +4,7 @@
 // local folder standing for the NAS, and a model wired to them with short waits.
 
 #include "app/AppModel.h"
+#include "app/Leash.h"
 #include "core/naming/Naming.h"
 #include "tests/copy/CopyTestSupport.h"
 #include "tests/reelcheck/StandIn.h"
@@ -61,6 +62,7 @@ inline FileIdentity identityOf(const QString &path)
 inline void settle()
 {
     QThreadPool::globalInstance()->waitForDone();
+    Leash::pool().waitForDone();
     for (int i = 0; i < 20; ++i) {
         QCoreApplication::processEvents();
         QTest::qWait(10);
@@ -78,6 +80,7 @@ public:
     QString editorFolder;
     QStringList copied; // what the desktop's clipboard was given
     QList<QUrl> opened;
+    Timing timing; // the models' waits, short; a test may shorten others before makeModel()
 
     QString movie(const QString &name) const { return movies.filePath(name); }
 
@@ -104,6 +107,11 @@ public:
         QVERIFY(standIn->base().isValid());
         copied.clear();
         opened.clear();
+        timing = {};
+        timing.probeTimeout = std::chrono::milliseconds(500);
+        timing.submitPause = std::chrono::milliseconds(50);
+        timing.pollInterval = std::chrono::milliseconds(100);
+        timing.httpTimeout = 2.0;
     }
 
     void tearDown()
@@ -132,10 +140,7 @@ public:
         settings->setValue(QStringLiteral("editorName"), QStringLiteral("Kit Orr"));
         AppModel::Options options;
         options.settings = std::move(settings);
-        options.timing.probeTimeout = std::chrono::milliseconds(500);
-        options.timing.submitPause = std::chrono::milliseconds(50);
-        options.timing.pollInterval = std::chrono::milliseconds(100);
-        options.timing.httpTimeout = 2.0;
+        options.timing = timing;
         options.desktop.copyText = [this](const QString &text) { copied << text; };
         options.desktop.openURL = [this](const QUrl &url) { opened << url; };
         options.builtInKey = QString::fromLatin1(accessKey);

@@ -1,5 +1,6 @@
 #include "app/NAS.h"
 
+#include "app/AppModel.h"
 #include "app/Once.h"
 #include "tests/app/SilentServer.h"
 
@@ -38,6 +39,17 @@ private Q_SLOTS:
         QCOMPARE(NAS::forSetting(QStringLiteral("file:///srv/nas")).url,
                  QUrl::fromLocalFile(QStringLiteral("/srv/nas")));
         QVERIFY(NAS::forSetting(QStringLiteral("file:///srv/nas")).isLocalFolder());
+        // A share name with a space, encoded as the settings file keeps it or written as it reads.
+        for (const QString &spaced :
+             {QStringLiteral("smb://nas/Drop%20Box"), QStringLiteral("smb://nas/Drop Box")})
+            QCOMPARE(NAS::forSetting(spaced).share(), QStringLiteral("Drop Box"));
+        QTemporaryDir folder;
+        auto settings = std::make_unique<QSettings>(folder.filePath(QStringLiteral("s.ini")),
+                                                    QSettings::IniFormat);
+        settings->setValue(QStringLiteral("nasURL"), QStringLiteral("smb://nas/Drop%20Box"));
+        AppModel::Options options;
+        options.settings = std::move(settings);
+        QCOMPARE(AppModel(std::move(options)).run()->nas().share(), QStringLiteral("Drop Box"));
         for (const QString &invalid :
              {QString(), QStringLiteral("   "), QStringLiteral("nas.halcyon.local/Production"),
               QStringLiteral("smb://nas halcyon/Production"), QStringLiteral("smb://[::1/x")})

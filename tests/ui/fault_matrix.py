@@ -14,6 +14,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import (NAS, REEL, SCALE, Relay, StandIn, check, copy_and_submit,  # noqa: E402
@@ -62,6 +63,8 @@ class Row:
         self.stand_in = StandIn(service, self.drop, self.work,
                                 state=os.path.join(self.work, "state.json"))
         self.relay = Relay(self.stand_in.port) if relay else None
+        if callable(nas_url):
+            nas_url = nas_url()
         self.env = write_settings(
             self.work, apiBase=(self.relay or self.stand_in).base,
             nasURL=nas_url or "file://" + self.nas_root, editorName="Mira Lantz", slackUserID="U0MIRA01",
@@ -126,10 +129,10 @@ class Row:
         w.process.send_signal(signal.SIGKILL)
         w.process.wait()
 
-    def finish(self, w, states):
+    def finish(self, w, states, timeout=90):
         """The run ends in "All good"; the rows say what happened to each file."""
         try:
-            w.find(ALL_GOOD, "label", 90 * SCALE)
+            w.find(ALL_GOOD, "label", timeout * SCALE)
         except Failure as failure:
             raise Failure("%s; the window shows: %s" % (failure, " | ".join(w.names())))
         w.press("Show files")
@@ -502,9 +505,168 @@ def nas_vanishes(row):
     row.stand_in.check_one_per_key(1)
 
 
+class Link:
+    """The shaped link to the Samba server, cut on both ends as a pulled cable or a NAS that
+    reboots cuts it (the kernel has no netem: a blackhole queue drops everything), and restored."""
+
+    def __init__(self):
+        self.server = os.environ.get("TESSERA_SMB_SERVER_NET")
+        if not self.server:
+            print("runs on the shaped link: TESSERA_SMB_LINK=shaped")
+            sys.exit(77)
+        self.rate = os.environ["TESSERA_SMB_RATE"]
+
+    def _queue(self, *queue):
+        for prefix, device in (((), "lan0"), (("nsenter", "--net=" + self.server), "lan1")):
+            subprocess.run([*prefix, "tc", "qdisc", "replace", "dev", device, "root", *queue],
+                           check=True)
+
+    def cut(self):
+        self._queue("blackhole")
+        return time.monotonic()
+
+    def restore(self):
+        self._queue("tbf", "rate", self.rate, "burst", "256kb", "latency", "20ms")
+
+
+def guest_share():
+    """The share "Drop Box" (a name with a space) of the SMB share script, which takes guests."""
+    if not os.environ.get("TESSERA_SMB_GUEST_DIR"):
+        print("runs inside tests/app/smb/run-share-test.sh")
+        sys.exit(77)
+    return contextlib.nullcontext(os.environ["TESSERA_SMB_GUEST_DIR"])
+
+
+def guest_url():
+    # As the settings file keeps it.
+    return "smb://%s/Drop%%20Box" % os.environ["TESSERA_SMB_HOST"]
+
+
+def start_as_guest(row):
+    """A new start with the files, "Copy and submit" pressed and the sign-in answered as a guest."""
+    w = row.start()
+    w.find("SIGN IN TO THE NAS", "label", 30 * SCALE)
+    w.click(w.find("CONNECT AS A GUEST"))
+    w.press("Connect")
+    return w
+
+
+def cut_mid_bwall(row, w):
+    """Cuts the link once the bwall movie's partial file on the server is a third written; the
+    awall movie is on the NAS by then. Returns when the cut was made, and the awall copy's
+    identity."""
+    poll("the bwall copy a third written",
+         lambda: (p := row.partial_of(row.BWALL)) and os.path.getsize(p) > row.big // 3,
+         60 * SCALE, interval=0.01)
+    moment = row.link.cut()
+    check(row.nas.check(row.expected) == [row.AWALL], "the NAS holds %s" % os.listdir(row.day))
+    return moment, identities(row)[row.AWALL]
+
+
+def transfer_lines(w):
+    return [name for name in w.names() if re.match(r"(Copying|Checking copy) \d+ of \d+ · ", name)]
+
+
+class Timeline:
+    """What the window says about the run, each change with its time since the cut."""
+
+    WORDS = re.compile(r"(Finding the NAS|Connecting|Checking the NAS|Copying|Checking copy|"
+                       r"Submitting|Checking|Stopped)( \d+ of \d+)?$")
+
+    def __init__(self, w, start):
+        self.w, self.start, self.seen, self.said = w, start, None, []
+
+    def look(self):
+        names = self.w.names()
+        tails = [line.split(" · ", 2)[-1] for line in transfer_lines(self.w)]
+        now = tuple(n for n in names if self.WORDS.match(n)) + tuple(
+            "(moving)" if "/s" in tail or " of " in tail else tail for tail in tails)
+        if now != self.seen:
+            self.seen = now
+            self.said.append("%6.1f s  %s" % (time.monotonic() - self.start, " | ".join(now)))
+        return names
+
+    def __str__(self):
+        return "\n".join(self.said)
+
+
+def smb_outage(row):
+    """The link to the NAS is cut for 30 s in the middle of the second of three files: the window
+    says that the NAS isn't answering, shows no speed and no time left after the first 5 s, and
+    carries on by itself to "All good"; the first file is not copied again, no partial file is
+    left, and the service gets one submission."""
+    row.link = Link()
+    w = start_as_guest(row)
+    cut, awall = cut_mid_bwall(row, w)
+    timeline = Timeline(w, cut)
+    rows_said = set()
+    while time.monotonic() - cut < 30:
+        timeline.look()
+        rows_said.add(row_states(w, {row.BWALL}).get(row.BWALL))
+        if time.monotonic() - cut > 6:
+            shown = [line for line in transfer_lines(w) if "/s" in line or " left" in line]
+            check(not shown, "%.1f s into the outage the window shows %s" %
+                  (time.monotonic() - cut, shown))
+        time.sleep(0.5)
+    row.link.restore()
+    back = time.monotonic()
+    check("The NAS isn't answering. Tessera is waiting for it." in str(timeline) or
+          "The connection to the NAS was lost." in str(timeline),
+          "the window never said it waits for the NAS:\n%s" % timeline)
+    check("WAITING FOR THE NAS" in rows_said, "the bwall row said only %s" % rows_said)
+    poll("All good", lambda: ALL_GOOD in timeline.look(), 240 * SCALE, interval=0.5)
+    print("the reel reached All good %.1f s after the link came back, %.1f s after the cut; "
+          "the window said:\n%s" % (time.monotonic() - back, time.monotonic() - cut, timeline))
+    check(identities(row)[row.AWALL] == awall, "the awall movie was copied again")
+    check(not row.nas.partials(), "a partial file stays: %s" % row.nas.partials())
+    w.press("Show files")
+    names = {row.AWALL, row.BWALL, row.EDL}
+    states = poll("the rows of the three files",
+                  lambda: len(row_states(w, names)) == 3 and row_states(w, names), 10 * SCALE)
+    check(states[row.BWALL] == "COPIED" and states[row.EDL] == "COPIED" and
+          states[row.AWALL] in ("COPIED", "ALREADY THERE"), "the rows say %s" % states)
+    check(row.nas.check(row.expected) == sorted(row.expected), "not every file is on the NAS")
+    row.stand_in.check_one_per_key(1)
+    check(w.close() == 0, "Tessera did not quit cleanly")
+
+
+def smb_stop_in_outage(row):
+    """"Stop" pressed 5 s into an outage that lasts: the run is stopped within 3 s, and Tessera
+    quits at once. Once the link is back, a new start's "Try again" reaches "All good", the
+    awall movie is not copied again and no partial file is left."""
+    row.link = Link()
+    w = start_as_guest(row)
+    cut, awall = cut_mid_bwall(row, w)
+    time.sleep(max(0.0, cut + 5 - time.monotonic()))
+    pressed = time.monotonic()
+    w.press("Stop")
+    w.find("Copy stopped.", "label", 3)
+    print("stopped %.2f s after Stop was pressed" % (time.monotonic() - pressed))
+    w.find("Try again", "push button")
+    quitting = time.monotonic()
+    check(w.close(10) == 0, "Tessera did not quit cleanly")
+    print("quit %.2f s after ctrl+q" % (time.monotonic() - quitting))
+    time.sleep(max(0.0, cut + 15 - time.monotonic()))  # still cut: nothing gets a final name
+    check(row.nas.check(row.expected) == [row.AWALL], "the NAS holds %s" % os.listdir(row.day))
+    print("partial files left while the link is cut: %s" % row.nas.partials())
+    row.link.restore()
+    w = row.reopen()
+    w.press("Try again")
+    row.finish(w, {row.AWALL: "ALREADY THERE", row.BWALL: "COPIED", row.EDL: "COPIED"}, 120)
+    check(identities(row)[row.AWALL] == awall, "the awall movie was copied again")
+    check(not row.nas.partials(), "a partial file stays: %s" % row.nas.partials())
+    row.stand_in.check_one_per_key(1)
+
+
+def smb_spaced_share(row):
+    """A share whose name has a space, as the settings file keeps it: "All good"."""
+    row.finish(start_as_guest(row), {row.AWALL: "COPIED", row.BWALL: "COPIED", row.EDL: "COPIED"})
+    row.stand_in.check_one_per_key(1)
+
+
 def row_test(row_function, nas=None, **options):
     def run(tessera, service):
-        if nas and nas is not shared_folder and os.geteuid() != 0:
+        if nas and nas not in (shared_folder, guest_share) and os.geteuid() != 0:
             print("mounting the NAS folder needs root")
             sys.exit(77)
         with nas() if nas else contextlib.nullcontext() as root:
@@ -538,6 +700,9 @@ ROWS = {
                           nas_url="smb://127.0.0.1/private"),
     "nas-full": row_test(nas_full, small_tmpfs, big=64 << 20),
     "nas-vanishes": row_test(nas_vanishes, bound_folder),
+    "smb-outage": row_test(smb_outage, guest_share, big=768 << 20, nas_url=guest_url),
+    "smb-stop": row_test(smb_stop_in_outage, guest_share, big=512 << 20, nas_url=guest_url),
+    "smb-spaced-share": row_test(smb_spaced_share, guest_share, big=8 << 20, nas_url=guest_url),
 }
 
 

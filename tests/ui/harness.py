@@ -19,7 +19,7 @@ BLOCKERS = ["Pick the reel.", "Pick a surface for every file.", "Checking the fi
             "Fix the problems in red, then drop the files again."]
 # The words a file's row shows, upper-cased as the window draws them.
 ROW_WORDS = {"WAITING", "COPYING", "CHECKING COPY", "COPIED", "RENAMED ON THE NAS",
-             "ALREADY THERE", "FAILED"}
+             "ALREADY THERE", "FAILED", "WAITING FOR THE NAS"}
 
 
 def check(condition, message):

@@ -12,6 +12,8 @@ FocusScope {
     readonly property CopyRun run: app.run
     readonly property Verdict verdict: app.verdict
     readonly property int phase: run.phase
+    // Until the files are on the NAS, whatever the run waits for.
+    readonly property bool stoppable: [Phase.CheckingNAS, Phase.Connecting, Phase.Planning, Phase.Copying].includes(phase)
     readonly property bool submitted: !isNaN(verdict.submittedAt.getTime())
 
     // The keyboard to what comes next once the run ends, else to the files' toggle: never to
@@ -153,7 +155,7 @@ FocusScope {
 
         Footer {
             Layout.fillWidth: true
-            visible: [Phase.Copying, Phase.Waiting, Phase.Finished, Phase.Failed].includes(step.phase)
+            visible: step.stoppable || [Phase.Waiting, Phase.Finished, Phase.Failed].includes(step.phase)
             TextLine {
                 Layout.fillWidth: true
                 visible: step.phase === Phase.Waiting
@@ -168,7 +170,7 @@ FocusScope {
             }
             SquareButton {
                 id: stopButton
-                visible: step.phase === Phase.Copying
+                visible: step.stoppable
                 text: "Stop"
                 onClicked: step.run.stop()
             }

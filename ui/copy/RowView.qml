@@ -19,6 +19,7 @@ Item {
         case FileState.Renamed: return ["ok", "Renamed on the NAS", "It was already on the NAS, so it was renamed, not copied"]
         case FileState.AlreadyThere: return ["ok", "Already there", "The same file is already on the NAS (checksum match)"]
         case FileState.Failed: return ["problem", "Failed", ""]
+        case FileState.Stalled: return ["warning", "Waiting for the NAS", "The NAS isn't answering. Tessera carries on when it does."]
         }
         return ["muted", "", ""]
     }
@@ -68,7 +69,7 @@ Item {
         Bar {
             Layout.fillWidth: true
             Layout.topMargin: 2
-            visible: view.row.state === FileState.Copying || view.row.state === FileState.Verifying
+            visible: [FileState.Copying, FileState.Verifying, FileState.Stalled].includes(view.row.state)
             fraction: view.row.fraction
         }
     }

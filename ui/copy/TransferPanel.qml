@@ -16,7 +16,9 @@ ColumnLayout {
             text: panel.transfer ? panel.transfer.line : ""
             color: Theme.ink
             font.pixelSize: 12
-            elide: Text.ElideRight
+            // Words about the NAS are read whole; figures may lose their tail.
+            wrapMode: panel.transfer && panel.transfer.held ? Text.Wrap : Text.NoWrap
+            elide: panel.transfer && panel.transfer.held ? Text.ElideNone : Text.ElideRight
         }
         TextLine {
             text: (panel.transfer ? panel.transfer.percent : 0) + "%"

@@ -130,6 +130,8 @@ if [[ $link == shaped ]]; then
         "${server[@]}" tc qdisc add dev lan1 root tbf rate "$rate" burst 256kb latency 20ms ||
         fail "tbf refused the shaping"
     wait_for "the veth pair" 10 bash -c 'ip link show lan0 | grep -q "state UP"'
+    # For tests that cut the link on both ends (lan0 here, lan1 there) and restore it.
+    export TESSERA_SMB_SERVER_NET=/proc/$holder/ns/net TESSERA_SMB_RATE=$rate
 fi
 
 cat > "$work/smb.conf" <<CONF
